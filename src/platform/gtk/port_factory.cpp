@@ -1,0 +1,22 @@
+#include "platform/gtk/iconv_codec.h"
+#include "platform/gtk/lock_file_instance.h"
+#include "platform/gtk/posix_adapters.h"
+#include "platform/gtk/posix_files.h"
+#include "platform/port.h"
+
+namespace zeva {
+
+std::unique_ptr<IFileSystem> CreateFileSystem() {
+  return std::make_unique<posix::PosixFileSystem>();
+}
+std::unique_ptr<ITextCodec> CreateTextCodec() {
+  return std::make_unique<posix::IconvCodec>();
+}
+std::unique_ptr<INetworkAdapters> CreateNetworkAdapters() {
+  return std::make_unique<posix::PosixAdapters>();
+}
+std::unique_ptr<ISingleInstance> CreateSingleInstance() {
+  return std::make_unique<posix::LockFileInstance>();
+}
+
+}  // namespace zeva

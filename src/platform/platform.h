@@ -1,0 +1,26 @@
+// The port contract: everything the core asks of an operating system, handed out together.
+#pragma once
+
+#include "platform/adapters.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "platform/single_instance.h"
+#include "platform/text_codec.h"
+#include "platform/toolkit.h"
+#include "platform/window_system.h"
+
+namespace zeva {
+
+struct Platform {
+  IFileSystem& files;
+  ITextCodec& codec;
+  INetworkAdapters& adapters;
+  ISingleInstance& instance;
+  IWindowSystem& windows;
+  IDialogs& dialogs;
+  IShell& shell;
+  IToolkit& toolkit;
+};
+
+}  // namespace zeva

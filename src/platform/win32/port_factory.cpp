@@ -1,0 +1,20 @@
+#include "platform/port.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_system.h"
+
+namespace zeva {
+
+std::unique_ptr<IFileSystem> CreateFileSystem() {
+  return std::make_unique<win32::Win32FileSystem>();
+}
+std::unique_ptr<ITextCodec> CreateTextCodec() {
+  return std::make_unique<win32::Win32Codec>();
+}
+std::unique_ptr<INetworkAdapters> CreateNetworkAdapters() {
+  return std::make_unique<win32::Win32Adapters>();
+}
+std::unique_ptr<ISingleInstance> CreateSingleInstance() {
+  return std::make_unique<win32::MutexInstance>();
+}
+
+}  // namespace zeva

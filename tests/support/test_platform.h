@@ -1,0 +1,162 @@
+// The test port: the real port's files, code page and instance lock (so the same tests run
+// natively and under Wine), with the executable placed where a test wants it, scripted
+// adapters, and recorded windows, message boxes and shell requests.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zeva::test {
+
+class TestFileSystem final : public IFileSystem {
+ public:
+  explicit TestFileSystem(std::unique_ptr<IFileSystem> real) : m_real(std::move(real)) {}
+
+  // Where the running executable is said to be; the real one when empty.
+  std::u16string executablePath;
+
+  std::optional<uint32_t> GetAttributes(std::u16string_view path) override {
+    return m_real->GetAttributes(path);
+  }
+  std::optional<FoundEntry> FindFirst(std::u16string_view pattern) override {
+    return m_real->FindFirst(pattern);
+  }
+  bool CreateFolder(std::u16string_view path) override { return m_real->CreateFolder(path); }
+  bool Remove(std::u16string_view path) override { return m_real->Remove(path); }
+  bool Copy(std::u16string_view source, std::u16string_view target) override {
+    return m_real->Copy(source, target);
+  }
+  bool Move(std::u16string_view source, std::u16string_view target) override {
+    return m_real->Move(source, target);
+  }
+  std::optional<std::string> ReadAll(std::u16string_view path) override {
+    return m_real->ReadAll(path);
+  }
+  bool ReplaceContents(std::u16string_view path, std::string_view bytes) override {
+    ++replaceCount;
+    return failWrites ? false : m_real->ReplaceContents(path, bytes);
+  }
+  std::unique_ptr<IFileWriter> OpenForAppend(std::u16string_view path) override {
+    return m_real->OpenForAppend(path);
+  }
+  std::unique_ptr<IFileWriter> CreateWithAttributes(std::u16string_view path,
+                                                    uint32_t attributes) override {
+    return m_real->CreateWithAttributes(path, attributes);
+  }
+  bool SetTimes(std::u16string_view path, const FileTimes& times) override {
+    return m_real->SetTimes(path, times);
+  }
+  std::u16string ExecutablePath() override {
+    return executablePath.empty() ? m_real->ExecutablePath() : executablePath;
+  }
+
+  // Simulates a disk that refuses every whole-file write.
+  bool failWrites = false;
+  int replaceCount = 0;
+
+ private:
+  std::unique_ptr<IFileSystem> m_real;
+};
+
+class FakeAdapters final : public INetworkAdapters {
+ public:
+  std::optional<HardwareAddress> address = HardwareAddress{0x00, 0x1B, 0xFC, 0x0A, 0x05, 0xE3};
+  int calls = 0;
+  std::optional<HardwareAddress> FirstAdapterAddress() override {
+    ++calls;
+    return address;
+  }
+};
+
+class FakeInstance final : public ISingleInstance {
+ public:
+  InstanceLock answer = InstanceLock::kAcquired;
+  std::vector<std::u16string> names;
+  InstanceLock Acquire(std::u16string_view name) override {
+    names.emplace_back(name);
+    return answer;
+  }
+};
+
+class FakeWindowSystem final : public IWindowSystem {
+ public:
+  std::map<std::u16string, WindowHandle> windowsByTitle;
+  std::vector<WindowHandle> foregroundRequests;
+  WindowHandle FindTopLevelWindow(std::u16string_view title) override {
+    const auto it = windowsByTitle.find(std::u16string(title));
+    return it == windowsByTitle.end() ? 0 : it->second;
+  }
+  bool SetForeground(WindowHandle window) override {
+    foregroundRequests.push_back(window);
+    return true;
+  }
+};
+
+struct MessageBoxCall {
+  uint32_t owner;
+  std::u16string text;
+  std::u16string caption;
+  uint32_t style;
+};
+
+class FakeDialogs final : public IDialogs {
+ public:
+  std::vector<MessageBoxCall> boxes;
+  std::deque<int> answers;  // scripted answers, kIdOk when none is left
+  int ShowMessageBox(uint32_t owner, const std::u16string& text, const std::u16string& caption,
+                     uint32_t style) override {
+    boxes.push_back({owner, text, caption, style});
+    if (answers.empty()) return kIdOk;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
+
+struct ShellCall {
+  std::u16string verb, file, parameters, folder;
+  int show;
+};
+
+class FakeShell final : public IShell {
+ public:
+  std::vector<ShellCall> calls;
+  bool succeed = true;
+  bool Execute(const std::u16string& verb, const std::u16string& file,
+               const std::u16string& parameters, const std::u16string& folder, int show) override {
+    calls.push_back({verb, file, parameters, folder, show});
+    return succeed;
+  }
+};
+
+class FakeToolkit final : public IToolkit {
+ public:
+  int starts = 0, stops = 0;
+  bool Start() override { return ++starts, true; }
+  void Stop() override { ++stops; }
+};
+
+// Everything together, with the executable in `clientFolder` when one is given.
+class TestPlatform {
+ public:
+  TestPlatform();
+  explicit TestPlatform(const std::u16string& clientFolder);
+
+  TestFileSystem files;
+  std::unique_ptr<ITextCodec> codec;
+  FakeAdapters adapters;
+  FakeInstance instance;
+  FakeWindowSystem windows;
+  FakeDialogs dialogs;
+  FakeShell shell;
+  FakeToolkit toolkit;
+  Platform platform;
+};
+
+}  // namespace zeva::test
