@@ -20,6 +20,16 @@ std::u16string GetClientFolder(const Platform& platform) {
   return folder;
 }
 
+std::u16string GetApplicationName(const Platform& platform) {
+  const std::u16string path = platform.files.ExecutablePath();
+  const size_t last = LastSeparator(path);
+  std::u16string name = last == std::u16string::npos ? path : path.substr(last + 1);
+  if (const size_t dot = name.rfind(u'.'); dot != std::u16string::npos && dot > 0) {
+    name.resize(dot);
+  }
+  return name;
+}
+
 std::u16string GetFolderPart(std::u16string_view path, bool withSeparator) {
   const size_t last = LastSeparator(path);
   if (last == std::u16string_view::npos) return {};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zeva {
@@ -30,6 +31,10 @@ class IDialogs {
   // Modal box owned by `owner` (0: no owner); returns the button chosen.
   virtual int ShowMessageBox(uint32_t owner, const std::u16string& text,
                              const std::u16string& caption, uint32_t style) = 0;
+  // The desktop's folder picker (file-system folders only), modal to `owner`; the chosen
+  // folder without a trailing separator, or nothing when the user cancelled.
+  virtual std::optional<std::u16string> PickFolder(uint32_t owner,
+                                                   const std::u16string& prompt) = 0;
 };
 
 }  // namespace zeva

@@ -4,6 +4,7 @@
 #include "platform/adapters.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/text_codec.h"
@@ -18,6 +19,7 @@ struct Platform {
   INetworkAdapters& adapters;
   ISingleInstance& instance;
   IWindowSystem& windows;
+  IRegistry& registry;
   IDialogs& dialogs;
   IShell& shell;
   IToolkit& toolkit;

@@ -6,6 +6,8 @@
 
 #include "platform/adapters.h"
 #include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/text_codec.h"
 
@@ -15,5 +17,7 @@ std::unique_ptr<IFileSystem> CreateFileSystem();
 std::unique_ptr<ITextCodec> CreateTextCodec();
 std::unique_ptr<INetworkAdapters> CreateNetworkAdapters();
 std::unique_ptr<ISingleInstance> CreateSingleInstance();
+std::unique_ptr<IRegistry> CreateRegistry();
+std::unique_ptr<IShell> CreateShell();
 
 }  // namespace zeva

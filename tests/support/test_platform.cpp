@@ -6,8 +6,8 @@ namespace zeva::test {
 
 TestPlatform::TestPlatform()
     : files(CreateFileSystem()), codec(CreateTextCodec()), platform{files,    *codec,  adapters,
-                                                                    instance, windows, dialogs,
-                                                                    shell,    toolkit} {}
+                                                                    instance, windows, registry,
+                                                                    dialogs,  shell,   toolkit} {}
 
 TestPlatform::TestPlatform(const std::u16string& clientFolder) : TestPlatform() {
   files.executablePath = clientFolder + u"ZEVA.exe";

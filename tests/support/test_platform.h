@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -84,10 +86,30 @@ class FakeInstance final : public ISingleInstance {
   }
 };
 
+struct WindowMessage {
+  WindowHandle window;
+  uint32_t message;
+  uintptr_t wParam;
+  intptr_t lParam;
+  bool posted;
+  bool operator==(const WindowMessage&) const = default;
+};
+
+// Windows that exist only as numbers; each answers SendWindowMessage with `answer`.
 class FakeWindowSystem final : public IWindowSystem {
  public:
+  struct Window {
+    bool visible = true;
+    bool maximized = false;
+    intptr_t answer = 0;
+  };
+  std::map<WindowHandle, Window> windows;
   std::map<std::u16string, WindowHandle> windowsByTitle;
   std::vector<WindowHandle> foregroundRequests;
+  std::vector<WindowMessage> messages;
+  std::vector<std::pair<WindowHandle, int>> showCommands;
+  WindowHandle activeWindow = 0;
+
   WindowHandle FindTopLevelWindow(std::u16string_view title) override {
     const auto it = windowsByTitle.find(std::u16string(title));
     return it == windowsByTitle.end() ? 0 : it->second;
@@ -96,6 +118,31 @@ class FakeWindowSystem final : public IWindowSystem {
     foregroundRequests.push_back(window);
     return true;
   }
+  intptr_t SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                             intptr_t lParam) override {
+    messages.push_back({window, message, wParam, lParam, false});
+    const auto it = windows.find(window);
+    return it == windows.end() ? 0 : it->second.answer;
+  }
+  bool PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                         intptr_t lParam) override {
+    messages.push_back({window, message, wParam, lParam, true});
+    return windows.count(window) != 0;
+  }
+  int SetShowState(WindowHandle window, int command) override {
+    showCommands.emplace_back(window, command);
+    const auto it = windows.find(window);
+    if (it == windows.end()) return 0;
+    const bool wasVisible = it->second.visible;
+    it->second.visible = command != kSwHide;
+    it->second.maximized = command == kSwMaximize;
+    return wasVisible ? 1 : 0;
+  }
+  bool IsMaximized(WindowHandle window) override {
+    const auto it = windows.find(window);
+    return it != windows.end() && it->second.maximized;
+  }
+  WindowHandle ActiveWindow() override { return activeWindow; }
 };
 
 struct MessageBoxCall {
@@ -108,6 +155,16 @@ struct MessageBoxCall {
 class FakeDialogs final : public IDialogs {
  public:
   std::vector<MessageBoxCall> boxes;
+  // Scripted picker answers (nothing: cancelled); cancelled when none is left.
+  std::deque<std::optional<std::u16string>> folders;
+  std::vector<std::pair<uint32_t, std::u16string>> pickerCalls;
+  std::optional<std::u16string> PickFolder(uint32_t owner, const std::u16string& prompt) override {
+    pickerCalls.emplace_back(owner, prompt);
+    if (folders.empty()) return std::nullopt;
+    std::optional<std::u16string> answer = folders.front();
+    folders.pop_front();
+    return answer;
+  }
   std::deque<int> answers;  // scripted answers, kIdOk when none is left
   int ShowMessageBox(uint32_t owner, const std::u16string& text, const std::u16string& caption,
                      uint32_t style) override {
@@ -135,6 +192,19 @@ class FakeShell final : public IShell {
   }
 };
 
+class FakeRegistry final : public IRegistry {
+ public:
+  // Keyed by root code, key path and value name, as given.
+  std::map<std::tuple<uint32_t, std::u16string, std::u16string>, std::u16string> values;
+  std::optional<std::u16string> ReadString(RegistryRoot root, std::u16string_view keyPath,
+                                           std::u16string_view valueName) override {
+    const auto it = values.find(
+        {static_cast<uint32_t>(root), std::u16string(keyPath), std::u16string(valueName)});
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+};
+
 class FakeToolkit final : public IToolkit {
  public:
   int starts = 0, stops = 0;
@@ -153,6 +223,7 @@ class TestPlatform {
   FakeAdapters adapters;
   FakeInstance instance;
   FakeWindowSystem windows;
+  FakeRegistry registry;
   FakeDialogs dialogs;
   FakeShell shell;
   FakeToolkit toolkit;

@@ -2,6 +2,8 @@
 #include "platform/gtk/lock_file_instance.h"
 #include "platform/gtk/posix_adapters.h"
 #include "platform/gtk/posix_files.h"
+#include "platform/gtk/posix_shell.h"
+#include "platform/gtk/wine_registry.h"
 #include "platform/port.h"
 
 namespace zeva {
@@ -17,6 +19,12 @@ std::unique_ptr<INetworkAdapters> CreateNetworkAdapters() {
 }
 std::unique_ptr<ISingleInstance> CreateSingleInstance() {
   return std::make_unique<posix::LockFileInstance>();
+}
+std::unique_ptr<IRegistry> CreateRegistry() {
+  return std::make_unique<posix::WineRegistry>();
+}
+std::unique_ptr<IShell> CreateShell() {
+  return std::make_unique<posix::PosixShell>();
 }
 
 }  // namespace zeva

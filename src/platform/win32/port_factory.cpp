@@ -16,5 +16,11 @@ std::unique_ptr<INetworkAdapters> CreateNetworkAdapters() {
 std::unique_ptr<ISingleInstance> CreateSingleInstance() {
   return std::make_unique<win32::MutexInstance>();
 }
+std::unique_ptr<IRegistry> CreateRegistry() {
+  return std::make_unique<win32::Win32Registry>();
+}
+std::unique_ptr<IShell> CreateShell() {
+  return std::make_unique<win32::Win32Shell>();
+}
 
 }  // namespace zeva

@@ -6,6 +6,7 @@
 #include <iphlpapi.h>
 #include <ole2.h>
 #include <shellapi.h>
+#include <shlobj.h>
 //
 #include <gdiplus.h>
 
@@ -66,6 +67,89 @@ WindowHandle Win32WindowSystem::FindTopLevelWindow(std::u16string_view title) {
 
 bool Win32WindowSystem::SetForeground(WindowHandle window) {
   return ::SetForegroundWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(window))) != FALSE;
+}
+
+namespace {
+
+HWND ToHwnd(WindowHandle window) {
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(window));
+}
+
+}  // namespace
+
+intptr_t Win32WindowSystem::SendWindowMessage(WindowHandle window, uint32_t message,
+                                              uintptr_t wParam, intptr_t lParam) {
+  return ::SendMessageW(ToHwnd(window), message, wParam, lParam);
+}
+
+bool Win32WindowSystem::PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                          intptr_t lParam) {
+  return ::PostMessageW(ToHwnd(window), message, wParam, lParam) != FALSE;
+}
+
+int Win32WindowSystem::SetShowState(WindowHandle window, int command) {
+  return ::ShowWindow(ToHwnd(window), command);
+}
+
+bool Win32WindowSystem::IsMaximized(WindowHandle window) {
+  return ::IsZoomed(ToHwnd(window)) != FALSE;
+}
+
+WindowHandle Win32WindowSystem::ActiveWindow() {
+  return static_cast<WindowHandle>(reinterpret_cast<uintptr_t>(::GetActiveWindow()));
+}
+
+std::optional<std::u16string> Win32Registry::ReadString(RegistryRoot root,
+                                                        std::u16string_view keyPath,
+                                                        std::u16string_view valueName) {
+  static const HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,     HKEY_LOCAL_MACHINE,
+                                HKEY_USERS,        HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG};
+  const auto index = static_cast<size_t>(root);
+  if (index >= std::size(kRoots)) return std::nullopt;
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(kRoots[index], Wide(keyPath).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  const std::wstring name = Wide(valueName);
+  std::vector<wchar_t> buffer(4096, L'\0');
+  std::optional<std::u16string> result;
+  // Values of any length: the buffer grows to what the value needs.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    const LONG status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type,
+                                           reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (status == ERROR_MORE_DATA) {
+      buffer.assign(size / sizeof(wchar_t) + 2, L'\0');
+      continue;
+    }
+    if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+      const size_t units = size / sizeof(wchar_t);
+      std::wstring_view text(buffer.data(), std::min(units, buffer.size()));
+      text = text.substr(0, text.find(L'\0'));
+      result = FromWide(text);
+    }
+    break;
+  }
+  ::RegCloseKey(key);
+  return result;
+}
+
+std::optional<std::u16string> Win32Dialogs::PickFolder(uint32_t owner,
+                                                       const std::u16string& prompt) {
+  const std::wstring title = Wide(prompt);
+  BROWSEINFOW info{};
+  info.hwndOwner = ToHwnd(owner);
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&info);
+  if (!item) return std::nullopt;
+  std::vector<wchar_t> path(32768, L'\0');
+  const bool ok = ::SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()),
+                                          GPFIDL_DEFAULT) != FALSE;
+  ::CoTaskMemFree(item);
+  // An item without a file-system path: the launcher test then fails on the empty path.
+  return ok ? FromWide(path.data()) : std::u16string();
 }
 
 int Win32Dialogs::ShowMessageBox(uint32_t owner, const std::u16string& text,

@@ -6,6 +6,7 @@
 
 #include "platform/adapters.h"
 #include "platform/dialogs.h"
+#include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/text_codec.h"
@@ -35,12 +36,26 @@ class Win32WindowSystem final : public IWindowSystem {
  public:
   WindowHandle FindTopLevelWindow(std::u16string_view title) override;
   bool SetForeground(WindowHandle window) override;
+  intptr_t SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                             intptr_t lParam) override;
+  bool PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                         intptr_t lParam) override;
+  int SetShowState(WindowHandle window, int command) override;
+  bool IsMaximized(WindowHandle window) override;
+  WindowHandle ActiveWindow() override;
+};
+
+class Win32Registry final : public IRegistry {
+ public:
+  std::optional<std::u16string> ReadString(RegistryRoot root, std::u16string_view keyPath,
+                                           std::u16string_view valueName) override;
 };
 
 class Win32Dialogs final : public IDialogs {
  public:
   int ShowMessageBox(uint32_t owner, const std::u16string& text, const std::u16string& caption,
                      uint32_t style) override;
+  std::optional<std::u16string> PickFolder(uint32_t owner, const std::u16string& prompt) override;
 };
 
 class Win32Shell final : public IShell {

@@ -1,0 +1,22 @@
+// Window messages the client's windows exchange, with their Windows numbers (both ports
+// translate their native events into these).
+#pragma once
+
+#include <cstdint>
+
+namespace zeva {
+
+inline constexpr uint32_t kWmClose = 0x0010;
+inline constexpr uint32_t kWmCommand = 0x0111;
+inline constexpr uint32_t kWmSysCommand = 0x0112;
+// The system move started from the caption (SC_MOVE with the caption hit code).
+inline constexpr uintptr_t kScMoveFromCaption = 0xF012;
+
+// The main window's own messages (WM_USER + 1001 ... + 1005).
+inline constexpr uint32_t kWmTrayNotify = 2025;
+inline constexpr uint32_t kWmOpenSettings = 2026;
+inline constexpr uint32_t kWmStartWindowMode = 2027;
+inline constexpr uint32_t kWmUpdateCheck = 2028;
+inline constexpr uint32_t kWmAccelerator = 2029;
+
+}  // namespace zeva

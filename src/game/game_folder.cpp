@@ -1,0 +1,42 @@
+#include "game/game_folder.h"
+
+#include "game/paths.h"
+#include "game/profile.h"
+#include "platform/path_style.h"
+
+namespace zeva {
+
+std::u16string BrowseGameFolder(const Platform& platform, WindowHandle owner) {
+  auto warn = [&](const std::u16string& text) {
+    platform.dialogs.ShowMessageBox(platform.windows.ActiveWindow(), text,
+                                    GetApplicationName(platform), kMbOk | kMbIconExclamation);
+  };
+  const std::optional<std::u16string> folder =
+      platform.dialogs.PickFolder(owner, u"请选择穿越火线游戏目录：");
+  if (!folder) {
+    warn(u"未指定游戏目录。");
+    return {};
+  }
+  // An existence test by name: a file or a folder called QQLogin.exe both pass.
+  std::u16string launcher = *folder;
+  launcher += kPathSeparator;
+  launcher += kGameLauncher;
+  if (folder->empty() || !platform.files.GetAttributes(launcher)) {
+    warn(u"没有找到QQLogin.exe，非穿越火线游戏目录。");
+    return {};
+  }
+  return *folder;
+}
+
+bool WebFindFolder(const Platform& platform, WindowHandle owner) {
+  const std::u16string config = ConfigFilePath(platform);
+  // "run" is read before the picker opens: a change made meanwhile does not count.
+  const std::u16string run = ProfileGetString(platform, u"system", u"run", u"", 8192, config);
+  const std::u16string folder = BrowseGameFolder(platform, owner);
+  if (!folder.empty()) {
+    ProfileSetString(platform, u"CF Info", run == u"1" ? u"FOLDER_TYF" : u"FOLDER", folder, config);
+  }
+  return true;
+}
+
+}  // namespace zeva

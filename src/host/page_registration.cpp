@@ -1,0 +1,31 @@
+#include "host/page_registration.h"
+
+#include <array>
+
+namespace zeva {
+
+int32_t PageRegistration::SetCallBack(const std::shared_ptr<IScriptObject>& document) {
+  if (document && document->IsHtmlDocument()) {
+    const std::lock_guard lock(m_mutex);
+    m_document = document;  // a later page takes the place of an earlier one
+  }
+  return 0;
+}
+
+bool PageRegistration::ReportToPage(int32_t code, int32_t high, int32_t low, int32_t value) {
+  std::shared_ptr<IScriptObject> document;
+  {
+    const std::lock_guard lock(m_mutex);
+    document = m_document;
+  }
+  if (!document) return false;
+  const std::array<int32_t, 4> args{code, high, low, value};
+  return document->CallPageFunction(u"OnDownloadProgress", args);
+}
+
+bool PageRegistration::HasRegistration() const {
+  const std::lock_guard lock(m_mutex);
+  return m_document != nullptr;
+}
+
+}  // namespace zeva
