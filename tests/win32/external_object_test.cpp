@@ -1,0 +1,189 @@
+// window.external as the IE control's scripts reach it: through IDispatch, and from real
+// JScript run by the system's script engine.
+#include <windows.h>
+// After windows.h:
+#include <activscp.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/external_dispatcher.h"
+#include "platform/win32/external_object.h"
+#include "platform/win32/wide.h"
+#include "support/temp_folder.h"
+#include "support/test_platform.h"
+#include "zeva/endpoints.h"
+
+namespace zeva {
+namespace {
+
+using test::TempFolder;
+using test::TestPlatform;
+using win32::Wide;
+
+// mingw's libuuid lacks the script engine's parse interface identifiers.
+#if defined(_WIN64)
+const IID kIidActiveScriptParse = {
+    0xC7EF7658, 0xE1EE, 0x480E, {0x97, 0xEA, 0xD5, 0x2C, 0xB4, 0xD7, 0x6D, 0x17}};
+#else
+const IID kIidActiveScriptParse = {
+    0xBB1A2AE2, 0xA4F9, 0x11cf, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};
+#endif
+const CLSID kClsidJScript = {
+    0xf414c260, 0x6ac0, 0x11cf, {0xb6, 0xd1, 0x00, 0xaa, 0x00, 0xbb, 0xbb, 0x58}};
+
+// The smallest script host: one named item, "external".
+class ScriptSite final : public IActiveScriptSite {
+ public:
+  explicit ScriptSite(IDispatch* external) : m_external(external) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (riid == IID_IUnknown || riid == IID_IActiveScriptSite) {
+      *object = static_cast<IActiveScriptSite*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
+                                        ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    if (std::wstring(name) != L"external" || !(mask & SCRIPTINFO_IUNKNOWN)) {
+      return TYPE_E_ELEMENTNOTFOUND;
+    }
+    m_external->AddRef();
+    *item = m_external;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
+
+ private:
+  IDispatch* m_external;
+};
+
+class ExternalObjectTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  void TearDown() override {
+    m_external->Release();
+    ::CoUninitialize();
+  }
+
+  // Evaluates a JScript expression with `external` in scope; the result as text.
+  std::wstring Evaluate(const std::wstring& expression) {
+    IActiveScript* script = nullptr;
+    if (FAILED(::CoCreateInstance(kClsidJScript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
+                                  reinterpret_cast<void**>(&script)))) {
+      return L"<no script engine>";
+    }
+    IActiveScriptParse* parse = nullptr;
+    script->QueryInterface(kIidActiveScriptParse, reinterpret_cast<void**>(&parse));
+    ScriptSite site(m_external);
+    script->SetScriptSite(&site);
+    parse->InitNew();
+    script->AddNamedItem(L"external", SCRIPTITEM_ISVISIBLE);
+    script->SetScriptState(SCRIPTSTATE_STARTED);
+    VARIANT result;
+    ::VariantInit(&result);
+    EXCEPINFO exception{};
+    const HRESULT hr = parse->ParseScriptText(expression.c_str(), nullptr, nullptr, nullptr, 0, 0,
+                                              SCRIPTTEXT_ISEXPRESSION, &result, &exception);
+    std::wstring text = L"<failed>";
+    VARIANT asText;
+    ::VariantInit(&asText);
+    if (SUCCEEDED(hr) && SUCCEEDED(::VariantChangeType(&asText, &result, 0, VT_BSTR))) {
+      text.assign(V_BSTR(&asText), ::SysStringLen(V_BSTR(&asText)));
+    }
+    ::VariantClear(&asText);
+    ::VariantClear(&result);
+    script->Close();
+    parse->Release();
+    script->Release();
+    return text;
+  }
+
+  TempFolder m_folder;
+  TestPlatform m_test{m_folder.Path()};
+  PageRegistration m_page;
+  ExternalDispatcher m_dispatcher{m_test.platform, m_page, ScriptHostLinks{}};
+  std::u16string m_url = std::u16string(endpoints::kToolServer) + u"/CF30/CF_Index.aspx";
+  IDispatch* m_external = new win32::ExternalObject(m_dispatcher, [this] { return m_url; });
+};
+
+TEST_F(ExternalObjectTest, NamesAndRefusalsThroughIDispatch) {
+  std::wstring name = L"getVERSION";
+  LPOLESTR names[] = {name.data()};
+  DISPID id = 0;
+  EXPECT_EQ(m_external->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+  EXPECT_EQ(id, 1);
+  std::wstring unknown = L"Format";
+  names[0] = unknown.data();
+  EXPECT_EQ(m_external->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+
+  // ShowWindow("0", "abc"): the second argument fails, reported at its place in rgvarg (0).
+  VARIANT args[2];
+  ::VariantInit(&args[0]);
+  ::VariantInit(&args[1]);
+  V_VT(&args[1]) = VT_BSTR;
+  V_BSTR(&args[1]) = ::SysAllocString(L"0");
+  V_VT(&args[0]) = VT_BSTR;
+  V_BSTR(&args[0]) = ::SysAllocString(L"abc");
+  DISPPARAMS params{args, nullptr, 2, 0};
+  VARIANT result;
+  ::VariantInit(&result);
+  UINT argumentError = 99;
+  EXPECT_EQ(m_external->Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr,
+                               &argumentError),
+            DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(argumentError, 0u);
+  ::VariantClear(&args[0]);
+  ::VariantClear(&args[1]);
+
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  EXPECT_EQ(m_external->Invoke(17, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+            DISP_E_PARAMNOTOPTIONAL);
+  EXPECT_EQ(m_external->Invoke(22, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none,
+                               &result, nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(V_VT(&result), VT_BOOL);
+  EXPECT_EQ(V_BOOL(&result), VARIANT_TRUE);
+}
+
+TEST_F(ExternalObjectTest, RealJScriptCallsReachTheCore) {
+  EXPECT_EQ(Evaluate(L"external.GetVersion()"), L"1");
+  EXPECT_EQ(Evaluate(L"external.getversion()"), L"1");
+  EXPECT_EQ(Evaluate(L"external.web_IsClient()"), L"-1");
+  EXPECT_EQ(Evaluate(L"external.GetAppPath()"), Wide(m_folder.Path()));
+  EXPECT_EQ(Evaluate(L"external.ShowWindow('0', 5)"), L"0");
+  const std::wstring config = Wide(m_folder / u"config.ini");
+  std::wstring escaped;
+  for (wchar_t c : config) escaped += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+  EXPECT_EQ(Evaluate(L"external.SetConfigString('系统', 'k', 42, '" + escaped + L"')"), L"1");
+  EXPECT_EQ(Evaluate(L"external.GetConfigString('系统', 'K', '" + escaped + L"')"), L"42");
+  EXPECT_EQ(
+      Evaluate(L"(function(){try{external.DeleteFile();return 0}catch(e){return e.number}})()"),
+      std::to_wstring(static_cast<int32_t>(DISP_E_PARAMNOTOPTIONAL)));
+  EXPECT_EQ(Evaluate(L"(function(){try{external.NoSuchMethod();return 0}catch(e){return 1}})()"),
+            L"1");
+}
+
+TEST_F(ExternalObjectTest, ForeignPagesAreRefused) {
+  m_url = u"http://evil.example/";
+  EXPECT_EQ(
+      Evaluate(L"(function(){try{external.GetVersion();return 0}catch(e){return e.number}})()"),
+      std::to_wstring(static_cast<int32_t>(E_ACCESSDENIED)));
+}
+
+}  // namespace
+}  // namespace zeva
