@@ -1,0 +1,422 @@
+#include "platform/gtk/webkit_browser.h"
+
+#include <glib-unix.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+#include "platform/gtk/browser_protocol.h"
+#include "platform/unicode.h"
+
+namespace zeva::gtk {
+
+// What a page object needs of its browser, shared so that an object outliving the browser
+// (the registration lives until the process ends) finds it gone instead of dangling.
+struct BrowserLink {
+  std::mutex mutex;
+  WebKitWebView* view = nullptr;        // main thread only; null once the browser is gone
+  std::atomic<uint64_t> generation{0};  // counts committed page loads
+};
+
+namespace {
+
+// A report waits this long for the page; a stuck page must not stop a transfer for ever.
+constexpr auto kPageTimeout = std::chrono::seconds(10);
+
+class PageObject final : public IScriptObject {
+ public:
+  PageObject(std::shared_ptr<BrowserLink> link, bool isDocument, std::u16string text)
+      : m_link(std::move(link)),
+        m_generation(m_link->generation.load()),
+        m_isDocument(isDocument),
+        m_text(std::move(text)) {}
+
+  bool IsHtmlDocument() const override { return m_isDocument; }
+  std::optional<ScriptValue> DefaultValue() const override { return ScriptValue::String(m_text); }
+
+  bool CallPageFunction(std::u16string_view name, std::span<const int32_t> args) override {
+    // The page that registered must still be the one shown.
+    if (m_link->generation.load() != m_generation) return false;
+    std::string script = "(function(){var f=window['" + Utf16ToUtf8(name) +
+                         "'];if(typeof f!=='function')return false;f(";
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (i) script += ',';
+      script += std::to_string(args[i]);
+    }
+    script += ");return true;})()";
+
+    struct Call {
+      std::shared_ptr<BrowserLink> link;
+      std::string script;
+      uint64_t generation;
+      std::mutex mutex;
+      std::condition_variable done;
+      bool finished = false;
+      bool called = false;
+      GMainLoop* loop = nullptr;
+    };
+    auto call = std::make_shared<Call>();
+    call->link = m_link;
+    call->script = std::move(script);
+    call->generation = m_generation;
+
+    auto start = [](gpointer data) -> gboolean {
+      auto* holder = static_cast<std::shared_ptr<Call>*>(data);
+      std::shared_ptr<Call> c = *holder;
+      WebKitWebView* view = nullptr;
+      {
+        const std::lock_guard lock(c->link->mutex);
+        view = c->link->view;
+      }
+      if (!view || c->link->generation.load() != c->generation) {
+        {
+          const std::lock_guard lock(c->mutex);
+          c->finished = true;
+        }
+        c->done.notify_all();
+        if (c->loop) g_main_loop_quit(c->loop);
+        return G_SOURCE_REMOVE;
+      }
+      webkit_web_view_evaluate_javascript(
+          view, c->script.c_str(), -1, nullptr, nullptr, nullptr,
+          [](GObject* source, GAsyncResult* result, gpointer data2) {
+            auto* h = static_cast<std::shared_ptr<Call>*>(data2);
+            std::shared_ptr<Call> c2 = *h;
+            delete h;
+            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
+                                                                         result, nullptr);
+            const bool called = value && jsc_value_to_boolean(value);
+            if (value) g_object_unref(value);
+            {
+              const std::lock_guard lock(c2->mutex);
+              c2->finished = true;
+              c2->called = called;
+            }
+            c2->done.notify_all();
+            if (c2->loop) g_main_loop_quit(c2->loop);
+          },
+          new std::shared_ptr<Call>(c));
+      return G_SOURCE_REMOVE;
+    };
+    if (g_main_context_is_owner(g_main_context_default())) {
+      // On the page's own thread: run a nested loop until the page has answered.
+      call->loop = g_main_loop_new(nullptr, FALSE);
+      auto* holder = new std::shared_ptr<Call>(call);
+      start(holder);
+      delete holder;
+      const guint timeout = g_timeout_add_seconds(
+          static_cast<guint>(kPageTimeout.count()),
+          [](gpointer loop) -> gboolean {
+            g_main_loop_quit(static_cast<GMainLoop*>(loop));
+            return G_SOURCE_REMOVE;
+          },
+          call->loop);
+      bool finished = false;
+      {
+        const std::lock_guard lock(call->mutex);
+        finished = call->finished;
+      }
+      if (!finished) g_main_loop_run(call->loop);
+      g_source_remove(timeout);
+      g_main_loop_unref(call->loop);
+      call->loop = nullptr;
+      const std::lock_guard lock(call->mutex);
+      return call->called;
+    }
+    g_main_context_invoke_full(
+        g_main_context_default(), G_PRIORITY_DEFAULT, start, new std::shared_ptr<Call>(call),
+        [](gpointer data) { delete static_cast<std::shared_ptr<Call>*>(data); });
+    std::unique_lock lock(call->mutex);
+    call->done.wait_for(lock, kPageTimeout, [&] { return call->finished; });
+    return call->called;
+  }
+
+ private:
+  std::shared_ptr<BrowserLink> m_link;
+  uint64_t m_generation;
+  bool m_isDocument;
+  std::u16string m_text;
+};
+
+GVariant* Tag(const char* tag, GVariant* value) {
+  return g_variant_new("(sv)", tag, value);
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDialogs& dialogs,
+                             IShell& shell, std::function<uint32_t()> owner)
+    : m_extensionFolder(std::move(extensionFolder)),
+      m_invoker(std::move(invoker)),
+      m_dialogs(dialogs),
+      m_shell(shell),
+      m_owner(std::move(owner)),
+      m_link(std::make_shared<BrowserLink>()) {
+  // The channel: an abstract socket only this user's web processes are let in.
+  static std::atomic<unsigned> counter{0};
+  m_socketName = "zeva-browser-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path + 1, m_socketName.data(), m_socketName.size());
+  const auto length =
+      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + m_socketName.size());
+  if (m_listenFd >= 0 && ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+      ::listen(m_listenFd, 8) == 0) {
+    m_listenSource = g_unix_fd_add(m_listenFd, G_IO_IN, &WebKitBrowser::OnListen, this);
+  }
+
+  m_context = webkit_web_context_new();
+  g_signal_connect(m_context, "initialize-web-extensions",
+                   G_CALLBACK(+[](WebKitWebContext* context, gpointer self) {
+                     auto* browser = static_cast<WebKitBrowser*>(self);
+                     webkit_web_context_set_web_extensions_directory(
+                         context, browser->m_extensionFolder.c_str());
+                     GVariantBuilder names;
+                     g_variant_builder_init(&names, G_VARIANT_TYPE("as"));
+                     for (const MethodInfo& method : MethodTable()) {
+                       g_variant_builder_add(&names, "s", Utf16ToUtf8(method.name).c_str());
+                     }
+                     const std::string path = "@" + browser->m_socketName;
+                     webkit_web_context_set_web_extensions_initialization_user_data(
+                         context, g_variant_new("(sas)", path.c_str(), &names));
+                   }),
+                   this);
+  m_content = webkit_user_content_manager_new();
+  m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context,
+                                        "user-content-manager", m_content, nullptr));
+  g_object_ref_sink(m_view);
+  {
+    const std::lock_guard lock(m_link->mutex);
+    m_link->view = m_view;
+  }
+  WebKitSettings* settings = webkit_web_view_get_settings(m_view);
+  webkit_settings_set_hardware_acceleration_policy(settings,
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  ApplyStyle();
+
+  g_signal_connect(m_view, "load-changed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer link) {
+                     if (event == WEBKIT_LOAD_COMMITTED) {
+                       static_cast<BrowserLink*>(link)->generation.fetch_add(1);
+                     }
+                   }),
+                   m_link.get());
+  // No browser menus over the client.
+  g_signal_connect(m_view, "context-menu", G_CALLBACK(+[]() -> gboolean { return TRUE; }), nullptr);
+  // Alerts and confirmations appear as the client's own message boxes.
+  g_signal_connect(
+      m_view, "script-dialog",
+      G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog, gpointer self) -> gboolean {
+        auto* browser = static_cast<WebKitBrowser*>(self);
+        const std::u16string text = Utf8ToUtf16(webkit_script_dialog_get_message(dialog));
+        const uint32_t boxOwner = browser->m_owner ? browser->m_owner() : 0;
+        switch (webkit_script_dialog_get_dialog_type(dialog)) {
+          case WEBKIT_SCRIPT_DIALOG_ALERT:
+            browser->m_dialogs.ShowMessageBox(boxOwner, text, u"", kMbOk);
+            return TRUE;
+          case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+          case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+            webkit_script_dialog_confirm_set_confirmed(
+                dialog,
+                browser->m_dialogs.ShowMessageBox(boxOwner, text, u"", kMbOkCancel) == kIdOk);
+            return TRUE;
+          default:
+            return FALSE;
+        }
+      }),
+      this);
+  // A page that asks for a new window gets the desktop's browser, outside the client.
+  g_signal_connect(
+      m_view, "create",
+      G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) -> GtkWidget* {
+        auto* browser = static_cast<WebKitBrowser*>(self);
+        WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+        if (const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr) {
+          browser->m_shell.Execute(u"open", Utf8ToUtf16(uri), u"", u"", 1);
+        }
+        return nullptr;
+      }),
+      this);
+}
+
+WebKitBrowser::~WebKitBrowser() {
+  {
+    const std::lock_guard lock(m_link->mutex);
+    m_link->view = nullptr;
+  }
+  m_link->generation.fetch_add(1);
+  for (Connection& connection : m_connections) {
+    g_source_remove(connection.source);
+    ::close(connection.fd);
+  }
+  if (m_listenSource) g_source_remove(m_listenSource);
+  if (m_listenFd >= 0) ::close(m_listenFd);
+  if (m_view) {
+    gtk_widget_destroy(GTK_WIDGET(m_view));
+    g_object_unref(m_view);
+  }
+  if (m_content) g_object_unref(m_content);
+  if (m_context) g_object_unref(m_context);
+}
+
+void WebKitBrowser::SetScrollBars(bool shown) {
+  m_scrollBars = shown;
+  ApplyStyle();
+}
+
+void WebKitBrowser::ApplyStyle() {
+  webkit_user_content_manager_remove_all_style_sheets(m_content);
+  // Pages are dialogs: their text cannot be selected (input fields still can).
+  std::string css =
+      "*{-webkit-user-select:none;user-select:none}"
+      "input,textarea{-webkit-user-select:text;user-select:text}";
+  if (!m_scrollBars) css += "::-webkit-scrollbar{display:none}";
+  WebKitUserStyleSheet* sheet =
+      webkit_user_style_sheet_new(css.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                  WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+  webkit_user_content_manager_add_style_sheet(m_content, sheet);
+  webkit_user_style_sheet_unref(sheet);
+}
+
+void WebKitBrowser::Navigate(const std::u16string& url) {
+  webkit_web_view_load_uri(m_view, Utf16ToUtf8(url).c_str());
+}
+
+void WebKitBrowser::LoadHtml(const std::string& html, const std::string& baseUrl) {
+  webkit_web_view_load_html(m_view, html.c_str(), baseUrl.c_str());
+}
+
+gboolean WebKitBrowser::OnListen(gint fd, GIOCondition, gpointer self) {
+  auto* browser = static_cast<WebKitBrowser*>(self);
+  const int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+  if (client < 0) return G_SOURCE_CONTINUE;
+  ucred credentials{};
+  socklen_t size = sizeof credentials;
+  if (::getsockopt(client, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 ||
+      credentials.uid != ::getuid()) {
+    ::close(client);
+    return G_SOURCE_CONTINUE;
+  }
+  const guint source = g_unix_fd_add(client, G_IO_IN, &WebKitBrowser::OnReadable, self);
+  browser->m_connections.push_back({client, source, {}});
+  return G_SOURCE_CONTINUE;
+}
+
+gboolean WebKitBrowser::OnReadable(gint fd, GIOCondition, gpointer self) {
+  auto* browser = static_cast<WebKitBrowser*>(self);
+  auto it = std::find_if(browser->m_connections.begin(), browser->m_connections.end(),
+                         [fd](const Connection& c) { return c.fd == fd; });
+  if (it == browser->m_connections.end()) return G_SOURCE_REMOVE;
+  char chunk[65536];
+  const ssize_t n = ::read(fd, chunk, sizeof chunk);
+  bool keep = n > 0;
+  if (keep) it->buffer.insert(it->buffer.end(), chunk, chunk + n);
+  while (keep && it->buffer.size() >= 4) {
+    uint32_t size = 0;
+    std::memcpy(&size, it->buffer.data(), 4);
+    if (size > kMaxFrame) {
+      keep = false;
+      break;
+    }
+    if (it->buffer.size() < 4 + size) break;
+    std::vector<char> frame(it->buffer.begin() + 4, it->buffer.begin() + 4 + size);
+    it->buffer.erase(it->buffer.begin(), it->buffer.begin() + 4 + size);
+    // The handler may run nested loops (message boxes); find the connection again after it.
+    keep = browser->HandleFrame(fd, frame);
+    it = std::find_if(browser->m_connections.begin(), browser->m_connections.end(),
+                      [fd](const Connection& c) { return c.fd == fd; });
+    if (it == browser->m_connections.end()) return G_SOURCE_REMOVE;
+  }
+  if (keep) return G_SOURCE_CONTINUE;
+  ::close(fd);
+  browser->m_connections.erase(it);
+  return G_SOURCE_REMOVE;
+}
+
+ScriptValue WebKitBrowser::Decode(GVariant* tagged) {
+  const char* tag = nullptr;
+  GVariant* value = nullptr;
+  g_variant_get(tagged, "(&sv)", &tag, &value);
+  ScriptValue result;
+  const std::string_view kind = tag ? tag : "";
+  if (kind == "n") {
+    result = ScriptValue::Null();
+  } else if (kind == "b" && g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
+    result = ScriptValue::Bool(g_variant_get_boolean(value));
+  } else if (kind == "d" && g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE)) {
+    result = ScriptValue::Number(g_variant_get_double(value));
+  } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
+    std::u16string text = Utf8ToUtf16(g_variant_get_string(value, nullptr));
+    if (kind == "s") {
+      result = ScriptValue::String(std::move(text));
+    } else if (kind == "D" || kind == "o") {
+      result =
+          ScriptValue::Object(std::make_shared<PageObject>(m_link, kind == "D", std::move(text)));
+    }
+  }
+  g_variant_unref(value);
+  return result;
+}
+
+bool WebKitBrowser::HandleFrame(int fd, const std::vector<char>& frame) {
+  GVariant* request = g_variant_ref_sink(g_variant_new_from_data(
+      G_VARIANT_TYPE(kRequestType), frame.data(), frame.size(), FALSE, nullptr, nullptr));
+  GVariant* normal = g_variant_get_normal_form(request);
+  g_variant_unref(request);
+  gint32 id = 0;
+  const char* url = nullptr;
+  GVariantIter* iter = nullptr;
+  g_variant_get(normal, "(i&sa(sv))", &id, &url, &iter);
+  std::vector<ScriptValue> args;
+  while (GVariant* tagged = g_variant_iter_next_value(iter)) {
+    args.push_back(Decode(tagged));
+    g_variant_unref(tagged);
+  }
+  g_variant_iter_free(iter);
+  const InvokeResult result = m_invoker(id, args, Utf8ToUtf16(url ? url : ""));
+  g_variant_unref(normal);
+
+  GVariant* value = nullptr;
+  switch (result.value.type) {
+    case ScriptValue::Type::kInt32:
+      value = Tag("d", g_variant_new_double(result.value.int32));
+      break;
+    case ScriptValue::Type::kBool:
+      value = Tag("b", g_variant_new_boolean(result.value.boolean));
+      break;
+    case ScriptValue::Type::kString:
+      value = Tag("s", g_variant_new_string(Utf16ToUtf8(result.value.text).c_str()));
+      break;
+    default:
+      value = Tag("e", g_variant_new_boolean(FALSE));
+  }
+  GVariant* reply =
+      g_variant_ref_sink(g_variant_new("(iuv)", result.error, result.argumentIndex, value));
+  const auto size = static_cast<uint32_t>(g_variant_get_size(reply));
+  std::vector<char> out(4 + size);
+  std::memcpy(out.data(), &size, 4);
+  // g_variant_store needs an aligned target; the data of the value itself is aligned.
+  std::memcpy(out.data() + 4, g_variant_get_data(reply), size);
+  g_variant_unref(reply);
+  return WriteAll(fd, out.data(), out.size());
+}
+
+}  // namespace zeva::gtk

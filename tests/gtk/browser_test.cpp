@@ -1,0 +1,171 @@
+// The GTK browser with its web-process extension: real pages calling window.external
+// synchronously, and reports reaching the page's OnDownloadProgress from other threads.
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "host/external_dispatcher.h"
+#include "platform/gtk/webkit_browser.h"
+#include "support/temp_folder.h"
+#include "support/test_platform.h"
+#include "zeva/endpoints.h"
+
+namespace zeva::gtk {
+namespace {
+
+using test::TempFolder;
+using test::TestPlatform;
+
+const std::string kPortalBase = "http://127.0.0.1:8088/CF30/CF_Index.aspx";
+
+class BrowserTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { gtk_init(nullptr, nullptr); }
+
+  BrowserTest() {
+    m_window = gtk_offscreen_window_new();
+    gtk_window_set_default_size(GTK_WINDOW(m_window), 798, 567);
+    gtk_container_add(GTK_CONTAINER(m_window), m_browser.Widget());
+    gtk_widget_show_all(m_window);
+  }
+  ~BrowserTest() override { gtk_widget_destroy(m_window); }
+
+  WebKitWebView* View() const { return WEBKIT_WEB_VIEW(m_browser.Widget()); }
+
+  void RunUntil(const std::function<bool()>& done) {
+    const gint64 deadline = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
+    while (!done() && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
+    ASSERT_TRUE(done()) << "timed out";
+  }
+
+  void Load(const std::string& body, const std::string& base = kPortalBase) {
+    bool finished = false;
+    const gulong handler =
+        g_signal_connect(View(), "load-changed",
+                         G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
+                           if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(flag) = true;
+                         }),
+                         &finished);
+    m_browser.LoadHtml("<!DOCTYPE html><html><body>" + body + "</body></html>", base);
+    RunUntil([&] { return finished; });
+    g_signal_handler_disconnect(View(), handler);
+  }
+
+  std::string Eval(const std::string& script) {
+    struct Result {
+      bool done = false;
+      std::string text;
+    } result;
+    webkit_web_view_evaluate_javascript(
+        View(), script.c_str(), -1, nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* async, gpointer data) {
+          auto* r = static_cast<Result*>(data);
+          GError* error = nullptr;
+          JSCValue* value =
+              webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), async, &error);
+          if (value) {
+            char* text = jsc_value_to_string(value);
+            r->text = text ? text : "";
+            g_free(text);
+            g_object_unref(value);
+          } else {
+            r->text = std::string("<error: ") + (error ? error->message : "?") + ">";
+            g_clear_error(&error);
+          }
+          r->done = true;
+        },
+        &result);
+    RunUntil([&] { return result.done; });
+    return result.text;
+  }
+
+  // Reports from a thread of its own, while this thread keeps the page running.
+  bool ReportFromThread(int32_t code, int32_t high, int32_t low, int32_t value) {
+    std::atomic<bool> finished{false};
+    bool called = false;
+    std::thread reporter([&] {
+      called = m_page.ReportToPage(code, high, low, value);
+      finished = true;
+    });
+    RunUntil([&] { return finished.load(); });
+    reporter.join();
+    return called;
+  }
+
+  TempFolder m_folder;
+  TestPlatform m_test{m_folder.Path()};
+  PageRegistration m_page;
+  ExternalDispatcher m_dispatcher{m_test.platform, m_page, ScriptHostLinks{}};
+  WebKitBrowser m_browser{
+      ZEVA_BUILD_WEB_EXTENSION_DIR,
+      [this](int32_t id, std::span<const ScriptValue> args, std::u16string_view url) {
+        return m_dispatcher.Invoke(id, args, url);
+      },
+      m_test.dialogs, m_test.shell, [] { return 0u; }};
+  GtkWidget* m_window = nullptr;
+};
+
+TEST_F(BrowserTest, PagesCallTheClientSynchronously) {
+  Load("<p>portal</p>");
+  EXPECT_EQ(Eval("1+1"), "2");
+  EXPECT_EQ(Eval("String(typeof external)"), "object");
+  EXPECT_EQ(Eval("external.GetVersion()"), "1");
+  EXPECT_EQ(Eval("window.external.getversion()"), "1");
+  EXPECT_EQ(Eval("external.web_IsClient()"), "true");
+  EXPECT_EQ(Eval("typeof external.NoSuchMethod"), "undefined");
+  EXPECT_EQ(Eval("external.ShowWindow('0', 5)"), "0");
+  EXPECT_EQ(Eval("external.GetAppPath()"), m_folder.Native().string() + "/");
+  EXPECT_EQ(
+      Eval("(function(){try{external.DeleteFile();return 'ran'}catch(e){return e.number}})()"),
+      std::to_string(static_cast<int32_t>(0x8002000F)));
+  const std::string config = m_folder.Native().string() + "/config.ini";
+  EXPECT_EQ(Eval("external.SetConfigString('系统', '键', '穿越火线', '" + config + "')"), "1");
+  EXPECT_EQ(Eval("external.GetConfigString('系统', '键', '" + config + "')"), "穿越火线");
+}
+
+TEST_F(BrowserTest, PagesFromElsewhereAreRefused) {
+  Load("<p>elsewhere</p>", "http://example.invalid/page.html");
+  EXPECT_EQ(
+      Eval("(function(){try{external.GetVersion();return 'ran'}catch(e){return e.number}})()"),
+      std::to_string(static_cast<int32_t>(0x80070005)));
+}
+
+TEST_F(BrowserTest, ReportsReachTheRegisteredDocument) {
+  Load(
+      "<script>var reports=[];function OnDownloadProgress(c,h,l,v){reports.push([c,h,l,v]);}"
+      "</script>");
+  EXPECT_FALSE(ReportFromThread(1, 0, 1, 10));  // nothing registered yet
+
+  EXPECT_EQ(Eval("external.SetCallBack(window)"), "0");
+  EXPECT_EQ(Eval("external.SetCallBack(Object.create(HTMLDocument.prototype))"), "0");
+  EXPECT_EQ(Eval("external.SetCallBack(document.body)"), "0");
+  EXPECT_FALSE(m_page.HasRegistration());
+
+  EXPECT_EQ(Eval("external.SetCallBack(document)"), "0");
+  EXPECT_TRUE(m_page.HasRegistration());
+  EXPECT_TRUE(ReportFromThread(1, 5, -1, 40));
+  EXPECT_TRUE(ReportFromThread(2, 5, -1, 100));
+  EXPECT_EQ(Eval("JSON.stringify(reports)"), "[[1,5,-1,40],[2,5,-1,100]]");
+
+  // A new page that has not registered receives nothing.
+  Load("<script>var reports=[];function OnDownloadProgress(){reports.push(1);}</script>");
+  EXPECT_FALSE(ReportFromThread(1, 0, 0, 50));
+  EXPECT_EQ(Eval("reports.length"), "0");
+}
+
+TEST_F(BrowserTest, PageDialogsAreTheClientsMessageBoxes) {
+  Load("<p>dialogs</p>");
+  m_test.dialogs.answers = {kIdOk, kIdCancel};
+  EXPECT_EQ(Eval("alert('你好'); confirm('继续吗？')"), "false");
+  ASSERT_EQ(m_test.dialogs.boxes.size(), 2u);
+  EXPECT_EQ(m_test.dialogs.boxes[0].text, u"你好");
+  EXPECT_EQ(m_test.dialogs.boxes[1].text, u"继续吗？");
+  EXPECT_EQ(m_test.dialogs.boxes[1].style, kMbOkCancel);
+}
+
+}  // namespace
+}  // namespace zeva::gtk
