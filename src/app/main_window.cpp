@@ -1,0 +1,200 @@
+#include "app/main_window.h"
+
+#include "app/window_messages.h"
+#include "app/zeva_app.h"
+#include "game/profile.h"
+#include "res/resource_ids.h"
+#include "ui/png_button.h"
+#include "zeva/endpoints.h"
+
+namespace zeva {
+namespace {
+
+constexpr uint32_t kTrayLeftDown = 0x201;
+constexpr uint32_t kTrayRightDown = 0x204;
+
+struct ButtonPlace {
+  int id;
+  int png;
+  int x, y, width, height;
+};
+constexpr ButtonPlace kButtons[] = {
+    {res::kUpdateButton, res::kPngUpdate, 120, 7, 62, 21},
+    {res::kSettingsButton, res::kPngSettings, 702, 7, 15, 15},
+    {res::kHelpButton, res::kPngHelp, 726, 7, 15, 15},
+    {res::kMinimizeButton, res::kPngMinimize, 750, 7, 15, 15},
+    {res::kCloseButton, res::kPngClose, 774, 7, 15, 15},
+};
+
+void Run(const std::function<void()>& hook) {
+  if (hook) hook();
+}
+
+}  // namespace
+
+CZEVA30Dlg::CZEVA30Dlg(const Platform& platform, IWindowView& view, MainWindowHooks hooks)
+    : m_platform(platform), m_view(view), m_hooks(std::move(hooks)) {}
+
+void CZEVA30Dlg::OnInitDialog() {
+  m_view.SetIcon(res::kAppIcon);
+  m_view.SetTitle(kMainWindowTitle);
+  m_windowModeBusy = false;
+  m_view.SetBounds(0, 0, 800, 600);
+  m_view.SetCaptionless();
+
+  LoadClientIdentity(m_platform, m_identity);
+  m_view.MoveControl(res::kVersionLabel, 37, 9, 80, 15);
+  m_view.SetControlText(res::kVersionLabel, m_identity.version);
+
+  m_view.SetBackground(res::kPngMainBackground);
+  m_trayIcon = m_view.AddTrayIcon(res::kAppIcon, kTrayTip);
+
+  m_view.CreateBrowser(1, 32, 798, 567);
+  m_portalUrl = BuildPortalUrl(m_platform, m_identity);
+  m_view.Navigate(m_portalUrl);
+
+  for (const ButtonPlace& button : kButtons) {
+    m_view.SetButtonImage(button.id, button.png);
+    m_view.MoveControl(button.id, button.x, button.y, button.width, button.height);
+  }
+}
+
+void CZEVA30Dlg::OnCommand(int id) {
+  switch (id) {
+    case res::kCloseButton:
+      Close();
+      break;
+    case res::kMinimizeButton:
+      m_view.Show(kSwMinimize);
+      break;
+    case res::kHelpButton:
+      ShowMenu(res::kHelpMenu, {});
+      break;
+    case res::kSettingsButton:
+      Run(m_hooks.openSettings);
+      break;
+    case res::kUpdateButton:
+    case res::kCmdCheckUpdate:
+      Run(m_hooks.startUpdate);
+      break;
+    case res::kLoginButton:
+      if (m_hooks.login) {
+        m_hooks.login(m_view.GetControlText(res::kUserNameEdit),
+                      m_view.GetControlText(res::kPasswordEdit));
+      }
+      break;
+    case res::kCmdUpdateLog:
+      Run(m_hooks.showUpdateLog);
+      break;
+    case res::kCmdFeedback:
+      m_platform.shell.Execute(u"open",
+                               std::u16string(endpoints::kForumHost) + endpoints::kFeedbackPath,
+                               u"", u"", kSwShowNormal);
+      break;
+    case res::kCmdHelpAbout:
+    case res::kCmdTrayAbout:
+      Run(m_hooks.showAbout);
+      break;
+    case res::kCmdShowHide:
+      ToggleShown();
+      break;
+    case res::kCmdExit:
+    case res::kIdCancel:
+      Cancel();
+      break;
+    case res::kIdOk: {
+      // Enter never ends the client: in the login fields it logs in, elsewhere nothing.
+      const int focused = m_view.FocusedControl();
+      if (focused == res::kUserNameEdit || focused == res::kPasswordEdit) {
+        OnCommand(res::kLoginButton);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+intptr_t CZEVA30Dlg::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case kWmTrayNotify:
+      if (wParam != static_cast<uintptr_t>(res::kAppIcon)) return 1;
+      if (lParam == kTrayLeftDown) {
+        ToggleShown();
+      } else if (lParam == kTrayRightDown) {
+        ShowMenu(res::kTrayMenu,
+                 {{res::kCmdShowHide, m_view.IsVisible() ? u"隐藏窗口" : u"显示窗口"}});
+      }
+      return 1;
+    case kWmOpenSettings:
+      Run(m_hooks.openSettings);
+      return 1;
+    case kWmStartWindowMode:
+      // Marked busy before the watcher starts, so two quick requests start one watcher.
+      if (!m_windowModeBusy.exchange(true)) {
+        if (m_hooks.startWindowModeWatcher) {
+          m_hooks.startWindowModeWatcher();
+        } else {
+          m_windowModeBusy = false;
+        }
+      }
+      return 1;
+    case kWmUpdateCheck:
+      Run(m_hooks.updateCheck);
+      return 0;
+    case kWmAccelerator:
+      Run(m_hooks.accelerator);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+int CZEVA30Dlg::OnHitTest(int defaultResult, int clientX, int clientY) const {
+  return DragStripHitTest(defaultResult, clientX, clientY, 800, kMainDragStrip);
+}
+
+void CZEVA30Dlg::OnDestroy() {
+  if (m_trayIcon) m_view.RemoveTrayIcon();
+  m_trayIcon = false;
+}
+
+void CZEVA30Dlg::Close() {
+  const std::u16string exit =
+      ProfileGetString(m_platform, u"system", u"exit", u"", 10, ConfigFilePath(m_platform));
+  if (exit == u"1") {
+    m_view.Show(kSwHide);
+  } else if (exit == u"2") {
+    Cancel();
+  } else {
+    const int answer = m_platform.dialogs.ShowMessageBox(
+        m_view.Handle(), u"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘", u"关闭",
+        kMbYesNoCancel);
+    if (answer == kIdYes) {
+      Cancel();
+    } else if (answer == kIdNo) {
+      m_view.Show(kSwHide);
+    }
+  }
+}
+
+void CZEVA30Dlg::Cancel() {
+  OnDestroy();
+  m_view.EndDialog(res::kIdCancel);
+}
+
+void CZEVA30Dlg::ToggleShown() {
+  if (m_view.IsVisible()) {
+    m_view.Show(kSwHide);
+  } else {
+    m_view.Show(kSwShowNormal);
+    m_view.SetForeground();
+  }
+}
+
+void CZEVA30Dlg::ShowMenu(int menu, const std::map<int, std::u16string>& texts) {
+  m_view.SetForeground();
+  if (const int command = m_view.TrackPopupMenu(menu, texts)) OnCommand(command);
+}
+
+}  // namespace zeva

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "app/window_messages.h"
+#include "game/profile.h"
+#include "res/dialog_templates.h"
+#include "res/resource_ids.h"
+#include "support/fake_window_view.h"
+#include "support/temp_folder.h"
+#include "support/test_platform.h"
+#include "ui/png_button.h"
+#include "zeva/endpoints.h"
+
+namespace zeva {
+namespace {
+
+using Rect = test::FakeWindowView::Rect;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    m_hooks.openSettings = [this] { ++m_settings; };
+    m_hooks.startWindowModeWatcher = [this] { ++m_watchers; };
+    m_hooks.login = [this](const std::u16string& user, const std::u16string& password) {
+      m_logins.emplace_back(user, password);
+    };
+  }
+  void SetExit(std::u16string_view value) {
+    ASSERT_TRUE(
+        ProfileSetString(m_test.platform, u"system", u"exit", value, m_folder / u"config.ini"));
+  }
+  CZEVA30Dlg& Window() {
+    if (!m_window) {
+      m_window = std::make_unique<CZEVA30Dlg>(m_test.platform, m_view, m_hooks);
+      m_window->OnInitDialog();
+    }
+    return *m_window;
+  }
+
+  test::TempFolder m_folder;
+  test::TestPlatform m_test{m_folder.Path()};
+  test::FakeWindowView m_view;
+  MainWindowHooks m_hooks;
+  std::unique_ptr<CZEVA30Dlg> m_window;
+  int m_settings = 0, m_watchers = 0;
+  std::vector<std::pair<std::u16string, std::u16string>> m_logins;
+};
+
+TEST_F(MainWindowTest, InitialisationLaysOutTheWindow) {
+  Window();
+  EXPECT_EQ(m_view.title, u"KIVO穿越火线泽瓦助手");
+  EXPECT_EQ(m_view.bounds, (Rect{0, 0, 800, 600}));
+  EXPECT_TRUE(m_view.captionless);
+  EXPECT_EQ(m_view.background, 135);
+  EXPECT_EQ(m_view.controls[res::kVersionLabel], (Rect{37, 9, 80, 15}));
+  EXPECT_EQ(m_view.texts[res::kVersionLabel], u"V3.0.6");
+  EXPECT_TRUE(m_view.trayIcon);
+  EXPECT_EQ(m_view.trayTip, u"KIVO泽瓦助手");
+  EXPECT_EQ(m_view.browser, (Rect{1, 32, 798, 567}));
+  ASSERT_EQ(m_view.navigations.size(), 1u);
+  EXPECT_EQ(m_view.navigations[0],
+            std::u16string(endpoints::kToolServer) +
+                u"/CF30/CF_Index.aspx?ToolId=1&SetUp=true&ClientVersion=V3.0.6");
+  EXPECT_EQ(m_view.buttonImages[res::kUpdateButton], 143);
+  EXPECT_EQ(m_view.controls[res::kUpdateButton], (Rect{120, 7, 62, 21}));
+  EXPECT_EQ(m_view.buttonImages[res::kCloseButton], 140);
+  EXPECT_EQ(m_view.controls[res::kCloseButton], (Rect{774, 7, 15, 15}));
+  EXPECT_EQ(m_view.controls[res::kSettingsButton], (Rect{702, 7, 15, 15}));
+  EXPECT_EQ(m_view.controls[res::kHelpButton], (Rect{726, 7, 15, 15}));
+  EXPECT_EQ(m_view.controls[res::kMinimizeButton], (Rect{750, 7, 15, 15}));
+}
+
+TEST_F(MainWindowTest, CloseFollowsTheExitSetting) {
+  SetExit(u" 1 ");
+  Window().OnCommand(res::kCloseButton);
+  EXPECT_FALSE(m_view.visible);
+  EXPECT_TRUE(m_view.endResults.empty());
+  EXPECT_TRUE(m_test.dialogs.boxes.empty());
+
+  SetExit(u"2");
+  Window().OnCommand(res::kCloseButton);
+  EXPECT_EQ(m_view.endResults, std::vector<int>{res::kIdCancel});
+  EXPECT_FALSE(m_view.trayIcon);
+}
+
+TEST_F(MainWindowTest, CloseAsksWhenTheSettingSaysNothingClear) {
+  SetExit(u"01");
+  m_test.dialogs.answers = {kIdCancel, kIdNo, kIdYes};
+  Window().OnCommand(res::kCloseButton);  // Cancel: nothing changes
+  EXPECT_TRUE(m_view.visible);
+  ASSERT_EQ(m_test.dialogs.boxes.size(), 1u);
+  EXPECT_EQ(m_test.dialogs.boxes[0].text, u"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘");
+  EXPECT_EQ(m_test.dialogs.boxes[0].caption, u"关闭");
+  EXPECT_EQ(m_test.dialogs.boxes[0].style, kMbYesNoCancel);
+  EXPECT_EQ(m_test.dialogs.boxes[0].owner, m_view.handle);
+
+  Window().OnCommand(res::kCloseButton);  // No: to the tray
+  EXPECT_FALSE(m_view.visible);
+  EXPECT_TRUE(m_view.endResults.empty());
+  Window().OnCommand(res::kCloseButton);  // Yes: exit
+  EXPECT_EQ(m_view.endResults, std::vector<int>{res::kIdCancel});
+}
+
+TEST_F(MainWindowTest, TrayIconClicks) {
+  Window();
+  // Right button: the menu's first item tells what it will do.
+  Window().OnMessage(kWmTrayNotify, 128, 0x204);
+  ASSERT_EQ(m_view.menus.size(), 1u);
+  EXPECT_EQ(m_view.menus[0].first, res::kTrayMenu);
+  EXPECT_EQ(m_view.menus[0].second.at(res::kCmdShowHide), u"隐藏窗口");
+
+  Window().OnMessage(kWmTrayNotify, 128, 0x201);  // left button down: hide
+  EXPECT_FALSE(m_view.visible);
+  m_view.menuAnswers = {res::kCmdShowHide};
+  Window().OnMessage(kWmTrayNotify, 128, 0x204);
+  EXPECT_EQ(m_view.menus[1].second.at(res::kCmdShowHide), u"显示窗口");
+  EXPECT_TRUE(m_view.visible);  // the chosen item showed the window again
+
+  // Other icons and other mouse messages are ignored.
+  const size_t commands = m_view.showCommands.size();
+  EXPECT_EQ(Window().OnMessage(kWmTrayNotify, 129, 0x201), 1);
+  EXPECT_EQ(Window().OnMessage(kWmTrayNotify, 128, 0x202), 1);
+  EXPECT_EQ(Window().OnMessage(kWmTrayNotify, 128, 0x203), 1);
+  EXPECT_EQ(m_view.showCommands.size(), commands);
+
+  m_view.menuAnswers = {res::kCmdExit};
+  Window().OnMessage(kWmTrayNotify, 128, 0x204);
+  EXPECT_EQ(m_view.endResults, std::vector<int>{res::kIdCancel});
+  EXPECT_FALSE(m_view.trayIcon);
+}
+
+TEST_F(MainWindowTest, HelpMenuAndFeedbackPage) {
+  m_view.menuAnswers = {res::kCmdFeedback};
+  Window().OnCommand(res::kHelpButton);
+  ASSERT_EQ(m_view.menus.size(), 1u);
+  EXPECT_EQ(m_view.menus[0].first, res::kHelpMenu);
+  EXPECT_TRUE(m_view.menus[0].second.empty());
+  ASSERT_EQ(m_test.shell.calls.size(), 1u);
+  EXPECT_EQ(m_test.shell.calls[0].file,
+            std::u16string(endpoints::kForumHost) + u"/thread-6389501-1-1.html");
+  EXPECT_EQ(m_test.shell.calls[0].verb, u"open");
+}
+
+TEST_F(MainWindowTest, PageRequestsAndButtons) {
+  EXPECT_EQ(Window().OnMessage(kWmOpenSettings, 0, 0), 1);
+  Window().OnCommand(res::kSettingsButton);
+  EXPECT_EQ(m_settings, 2);
+  // One watcher at a time: the flag is busy until the watcher ends.
+  Window().OnMessage(kWmStartWindowMode, 0, 0);
+  Window().OnMessage(kWmStartWindowMode, 0, 0);
+  EXPECT_EQ(m_watchers, 1);
+  Window().WindowModeBusy() = false;
+  Window().OnMessage(kWmStartWindowMode, 0, 0);
+  EXPECT_EQ(m_watchers, 2);
+  // Requests whose handlers are not there yet do nothing at all.
+  EXPECT_EQ(Window().OnMessage(kWmUpdateCheck, 0, 0), 0);
+  EXPECT_EQ(Window().OnMessage(kWmAccelerator, 0, 0), 0);
+  Window().OnCommand(res::kMinimizeButton);
+  EXPECT_EQ(m_view.showCommands.back(), kSwMinimize);
+}
+
+TEST_F(MainWindowTest, EnterLogsInFromTheLoginFieldsAndNeverEndsTheClient) {
+  Window();
+  m_view.texts[res::kUserNameEdit] = u"玩家";
+  m_view.texts[res::kPasswordEdit] = u"pw";
+  m_view.focused = 0;
+  Window().OnCommand(res::kIdOk);
+  EXPECT_TRUE(m_logins.empty());
+  m_view.focused = res::kPasswordEdit;
+  Window().OnCommand(res::kIdOk);
+  ASSERT_EQ(m_logins.size(), 1u);
+  EXPECT_EQ(m_logins[0], (std::pair<std::u16string, std::u16string>{u"玩家", u"pw"}));
+  EXPECT_TRUE(m_view.endResults.empty());
+  // Escape (IDCANCEL) ends it, and the tray icon goes with it.
+  Window().OnCommand(res::kIdCancel);
+  EXPECT_EQ(m_view.endResults, std::vector<int>{res::kIdCancel});
+  EXPECT_FALSE(m_view.trayIcon);
+}
+
+TEST_F(MainWindowTest, AnyEndingRemovesTheTrayIcon) {
+  Window();
+  ASSERT_TRUE(m_view.trayIcon);
+  Window().OnDestroy();  // e.g. the quit the self-update posts
+  EXPECT_FALSE(m_view.trayIcon);
+}
+
+TEST(DragStripTest, OnlyTheTopBandOfTheClientAreaDrags) {
+  EXPECT_EQ(DragStripHitTest(kHitClient, 10, 0, 800, 30), kHitCaption);
+  EXPECT_EQ(DragStripHitTest(kHitClient, 799, 29, 800, 30), kHitCaption);
+  EXPECT_EQ(DragStripHitTest(kHitClient, 10, 30, 800, 30), kHitClient);
+  EXPECT_EQ(DragStripHitTest(kHitClient, 10, 31, 800, 30), kHitClient);
+  EXPECT_EQ(DragStripHitTest(5, 10, 5, 800, 30), 5);  // other answers pass unchanged
+  EXPECT_EQ(DragStripHitTest(kHitClient, 10, 27, 350, 28), kHitCaption);
+  EXPECT_EQ(DragStripHitTest(kHitClient, 10, 28, 350, 28), kHitClient);
+}
+
+TEST(PngButtonTest, FramesFollowTheMouse) {
+  PngButton button;
+  EXPECT_EQ(button.Frame(), ButtonFrame::kNormal);
+  EXPECT_TRUE(button.NeedsTracking());
+  button.OnMouseMove();
+  EXPECT_FALSE(button.NeedsTracking());
+  EXPECT_EQ(button.Frame(), ButtonFrame::kNormal);  // armed, not yet hovering
+  button.OnMouseHover();
+  EXPECT_EQ(button.Frame(), ButtonFrame::kHover);
+  button.OnButtonDown();
+  EXPECT_EQ(button.Frame(), ButtonFrame::kPressed);
+  EXPECT_TRUE(button.OnButtonUp(true));  // one click
+  EXPECT_EQ(button.Frame(), ButtonFrame::kHover);
+  // A double click is a second press: two clicks in all.
+  button.OnDoubleClick();
+  EXPECT_TRUE(button.OnButtonUp(true));
+  button.OnButtonDown();
+  EXPECT_FALSE(button.OnButtonUp(false));  // released elsewhere: no click
+  button.OnMouseLeave();
+  EXPECT_EQ(button.Frame(), ButtonFrame::kNormal);
+  EXPECT_TRUE(button.NeedsTracking());  // re-armed on the next visit
+  button.SetFourthFrame(true);
+  EXPECT_EQ(button.Frame(), ButtonFrame::kFourth);
+}
+
+TEST(StripGeometryTest, AQuarterOfTheWidth) {
+  EXPECT_EQ(StripGeometry::Of(60, 15).frameWidth, 15);
+  EXPECT_EQ(StripGeometry::Of(244, 21).frameWidth, 61);
+  EXPECT_EQ(StripGeometry::Of(63, 15).frameWidth, 15);
+}
+
+TEST(ResourceTablesTest, TemplatesAndMenus) {
+  const res::DialogTemplate* main = res::FindDialogTemplate(102);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(main->controls.size(), 10u);
+  const res::MenuTemplate* tray = res::FindMenuTemplate(132);
+  ASSERT_NE(tray, nullptr);
+  EXPECT_EQ(tray->items.front().text, u"显示窗口");
+  EXPECT_EQ(res::FindMenuTemplate(999), nullptr);
+}
+
+}  // namespace
+}  // namespace zeva
