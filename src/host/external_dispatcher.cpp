@@ -296,7 +296,7 @@ InvokeResult ExternalDispatcher::Invoke(int32_t dispId, std::span<const ScriptVa
       result.value = ScriptValue::Int32(number);
       break;
     case ResultType::kBool:
-      result.value = ScriptValue::Bool(number != 0);
+      result.value = ScriptValue::Boolean(number != 0);
       break;
     case ResultType::kString:
       result.value = ScriptValue::String(std::move(text));

@@ -50,7 +50,7 @@ struct ScriptValue {
 
   static ScriptValue Empty() { return {}; }
   static ScriptValue Null() { return Make(Type::kNull); }
-  static ScriptValue Bool(bool value) {
+  static ScriptValue Boolean(bool value) {
     ScriptValue v = Make(Type::kBool);
     v.boolean = value;
     return v;

@@ -122,7 +122,7 @@ TEST_F(DispatcherTest, ArgumentsAreConvertedToTheirTypes) {
   // The text "0" becomes the number 0: no such window, answer 0.
   EXPECT_EQ(Number(u"ShowWindow", {V::String(u"0"), V::Int32(5)}), 0);
   EXPECT_EQ(
-      Number(u"SendMessage", {V::String(u" 256 "), V::Double(16.0), V::Bool(true), V::Empty()}), 0);
+      Number(u"SendMessage", {V::String(u" 256 "), V::Double(16.0), V::Boolean(true), V::Empty()}), 0);
   ASSERT_FALSE(m_test.windows.messages.empty());
   const test::WindowMessage sent = m_test.windows.messages.back();
   EXPECT_EQ(sent.window, 256u);

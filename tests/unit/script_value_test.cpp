@@ -77,8 +77,8 @@ TEST(ScriptValueTest, NumbersFromScriptsAreIntegersWhenTheyCanBe) {
 TEST(ScriptValueTest, ConversionToInt32) {
   EXPECT_EQ(ConvertToInt32(ScriptValue::Empty()).value, 0);
   EXPECT_EQ(ConvertToInt32(ScriptValue::Null()).error, kDispETypeMismatch);
-  EXPECT_EQ(ConvertToInt32(ScriptValue::Bool(true)).value, -1);
-  EXPECT_EQ(ConvertToInt32(ScriptValue::Bool(false)).value, 0);
+  EXPECT_EQ(ConvertToInt32(ScriptValue::Boolean(true)).value, -1);
+  EXPECT_EQ(ConvertToInt32(ScriptValue::Boolean(false)).value, 0);
   EXPECT_EQ(ConvertToInt32(ScriptValue::Double(2.5)).value, 2);
   EXPECT_EQ(ConvertToInt32(ScriptValue::Double(-3.5)).value, -4);
   EXPECT_EQ(ConvertToInt32(ScriptValue::Double(2147483647.4)).value, 2147483647);
@@ -94,8 +94,8 @@ TEST(ScriptValueTest, ConversionToInt32) {
 TEST(ScriptValueTest, ConversionToString) {
   EXPECT_EQ(ConvertToString(ScriptValue::Empty()).value, u"");
   EXPECT_EQ(ConvertToString(ScriptValue::Null()).error, kDispETypeMismatch);
-  EXPECT_EQ(ConvertToString(ScriptValue::Bool(true)).value, u"-1");
-  EXPECT_EQ(ConvertToString(ScriptValue::Bool(false)).value, u"0");
+  EXPECT_EQ(ConvertToString(ScriptValue::Boolean(true)).value, u"-1");
+  EXPECT_EQ(ConvertToString(ScriptValue::Boolean(false)).value, u"0");
   EXPECT_EQ(ConvertToString(ScriptValue::Int32(-12)).value, u"-12");
   EXPECT_EQ(ConvertToString(ScriptValue::Double(2.5)).value, u"2.5");
   EXPECT_EQ(ConvertToString(ScriptValue::Double(0.1)).value, u"0.1");

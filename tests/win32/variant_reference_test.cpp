@@ -51,8 +51,8 @@ std::vector<Input> Inputs() {
       {"string 5-", ScriptValue::String(u"5-")},
       {"string 0x10", ScriptValue::String(u"0x10")},
       {"string 穿越", ScriptValue::String(u"穿越")},
-      {"true", ScriptValue::Bool(true)},
-      {"false", ScriptValue::Bool(false)},
+      {"true", ScriptValue::Boolean(true)},
+      {"false", ScriptValue::Boolean(false)},
       {"null", ScriptValue::Null()},
       {"empty", ScriptValue::Empty()},
   };

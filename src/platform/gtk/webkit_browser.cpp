@@ -360,7 +360,7 @@ ScriptValue WebKitBrowser::Decode(GVariant* tagged) {
   if (kind == "n") {
     result = ScriptValue::Null();
   } else if (kind == "b" && g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
-    result = ScriptValue::Bool(g_variant_get_boolean(value));
+    result = ScriptValue::Boolean(g_variant_get_boolean(value));
   } else if (kind == "d" && g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE)) {
     result = ScriptValue::Number(g_variant_get_double(value));
   } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
