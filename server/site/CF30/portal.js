@@ -1,0 +1,243 @@
+/*
+ * 泽瓦助手门户页面：页面与 window.external 的连接。逻辑在 portal_logic.js 中。
+ * ES5 only (the IE control runs this page too); feature tests, never the user agent.
+ */
+var portalAddons = null;
+
+// Called by the client for every download report: (code, key high, key low, value).
+function OnDownloadProgress(code, high, low, value) {
+  if (portalAddons) portalAddons.progress(code, high, low, value);
+}
+
+(function () {
+  'use strict';
+
+  var P = ZevaPortal;
+  var external = null;
+  var query = P.parseQuery(window.location.search);
+  var origin = window.location.protocol + '//' + window.location.host;
+  var cards = {};
+
+  function byId(id) { return document.getElementById(id); }
+
+  function setText(id, text) { byId(id).textContent = text; }
+
+  function show(id, visible) {
+    var element = byId(id);
+    element.className = element.className.replace(/\s*\bhidden\b/g, '') + (visible ? '' : ' hidden');
+  }
+
+  function on(id, event, handler) { byId(id).addEventListener(event, handler, false); }
+
+  function status(text) { setText('status', text || ''); }
+
+  function getJson(url, done) {
+    var request = new XMLHttpRequest();
+    request.onreadystatechange = function () {
+      if (request.readyState !== 4) return;
+      var value = null;
+      if (request.status === 200) {
+        try { value = JSON.parse(request.responseText); } catch (e) { value = null; }
+      }
+      done(value);
+    };
+    // The IE control keeps GET replies in its cache unless the address changes.
+    request.open('GET', url + (url.indexOf('?') < 0 ? '?' : '&') + '_=' + new Date().getTime(), true);
+    request.send(null);
+  }
+
+  // ---- the client ---------------------------------------------------------------------
+
+  function connectClient() {
+    var candidate = window.external;
+    if (!candidate) return null;
+    // Register the page for download reports first, then ask whether this is the client.
+    P.call(candidate, 'SetCallBack', [document], 0);
+    return P.isClient(candidate) ? candidate : null;
+  }
+
+  function refreshGameFolder() {
+    if (!external) return;
+    var game = P.readGameFolder(external);
+    setText('game-server', game.testServer ? '体验服' : '官方服');
+    setText('game-folder', game.folder || '未设置，请先选择游戏目录');
+    byId('game-folder').title = game.folder;
+  }
+
+  // ---- add-ons ------------------------------------------------------------------------
+
+  var kStateText = {
+    idle: '', starting: '正在连接……', downloading: '下载中', paused: '已暂停', failed: '下载失败',
+    installing: '正在安装', installed: '已安装', installFailed: '安装失败'
+  };
+
+  function element(tag, className, text) {
+    var node = document.createElement(tag);
+    if (className) node.className = className;
+    if (text !== undefined) node.textContent = text;
+    return node;
+  }
+
+  function makeCard(addon) {
+    var info = addon.info;
+    var card = element('div', 'addon');
+    var head = element('div', 'addon-head');
+    head.appendChild(element('span', 'addon-name', info.name));
+    head.appendChild(element('span', 'addon-version', 'v' + info.version));
+    head.appendChild(element('span', 'addon-size', P.formatSize(info.size)));
+    card.appendChild(head);
+    card.appendChild(element('div', 'addon-summary', info.summary));
+    var bar = element('div', 'bar');
+    var fill = element('div', 'fill');
+    bar.appendChild(fill);
+    card.appendChild(bar);
+    var foot = element('div', 'addon-foot');
+    var text = element('span', 'addon-status', '');
+    foot.appendChild(text);
+    var buttons = element('span', 'addon-buttons');
+    var main = element('button', 'small', '下载');
+    var pause = element('button', 'small', '暂停');
+    var remove = element('button', 'small', '移除');
+    buttons.appendChild(main);
+    buttons.appendChild(pause);
+    if (info.place && info.place.length) buttons.appendChild(remove);
+    foot.appendChild(buttons);
+    card.appendChild(foot);
+
+    main.addEventListener('click', function () { portalAddons.download(info.id); }, false);
+    pause.addEventListener('click', function () { portalAddons.pause(info.id); }, false);
+    remove.addEventListener('click', function () { portalAddons.remove(info.id); }, false);
+    cards[info.id] = {fill: fill, text: text, main: main, pause: pause, remove: remove};
+    return card;
+  }
+
+  function paintCard(addon) {
+    var card = cards[addon.info.id];
+    if (!card) return;
+    var percent = addon.state === 'installed' ? 100 : addon.percent;
+    card.fill.style.width = percent + '%';
+    var label = kStateText[addon.state] || '';
+    if (addon.state === 'downloading') label += ' ' + addon.percent + '%';
+    card.text.textContent = addon.message || label;
+    var busy = addon.state === 'downloading' || addon.state === 'starting' ||
+        addon.state === 'installing';
+    card.main.textContent = addon.state === 'paused' || addon.state === 'failed' ? '继续' :
+        (addon.state === 'installed' || addon.state === 'installFailed' ? '重新安装' : '下载');
+    card.main.disabled = busy || !external;
+    card.pause.disabled = addon.state !== 'downloading' || !external;
+    card.remove.disabled = busy || !external;
+  }
+
+  function loadAddons() {
+    getJson('/addons/catalogue.json', function (catalogue) {
+      var list = byId('addon-list');
+      list.innerHTML = '';
+      if (!catalogue || !catalogue.addons) {
+        list.appendChild(element('div', 'empty', '插件列表读取失败，请稍后刷新。'));
+        return;
+      }
+      portalAddons = new P.AddonController(external, origin, catalogue.addons, paintCard);
+      for (var i = 0; i < portalAddons.addons.length; i++) {
+        list.appendChild(makeCard(portalAddons.addons[i]));
+        paintCard(portalAddons.addons[i]);
+      }
+      if (!portalAddons.addons.length) list.appendChild(element('div', 'empty', '暂无插件。'));
+    });
+  }
+
+  // ---- account ------------------------------------------------------------------------
+
+  function showAccount(uid) {
+    show('login-form', !uid);
+    show('account-info', !!uid);
+    setText('account-uid', uid || '');
+  }
+
+  function login() {
+    var name = byId('login-name').value;
+    var password = byId('login-password').value;
+    if (!name || !password) {
+      status('用户名或密码不能为空!');
+      return;
+    }
+    var request = new XMLHttpRequest();
+    request.onreadystatechange = function () {
+      if (request.readyState !== 4) return;
+      if (request.status !== 200) {
+        status('登录失败（错误码 ' + request.status + '）');
+        return;
+      }
+      var reply = P.parseLoginReply(request.responseText);
+      status(reply.message);
+      if (!reply.ok) return;
+      byId('login-password').value = '';
+      P.call(external, 'web_UserLogin', [reply.uid, reply.token], false);
+      showAccount(reply.uid);
+    };
+    request.open('GET', P.loginAddress(origin, name, password) + '&_=' + new Date().getTime(), true);
+    request.send(null);
+  }
+
+  function logout() {
+    P.call(external, 'web_UserLogout', [], false);
+    showAccount('');
+    status('已退出登录。');
+  }
+
+  // ---- update -------------------------------------------------------------------------
+
+  function checkUpdate(clientVersion) {
+    getJson('/manager/update/latest.json', function (latest) {
+      if (!latest || !latest.version || !clientVersion) return;
+      if (P.compareVersions(latest.version, clientVersion) <= 0) return;
+      setText('latest-version', latest.version);
+      show('update-box', true);
+      // The client asks the user (or updates at once, by its setting).
+      P.call(external, 'web_UpdateBegin', [], false);
+    });
+  }
+
+  // ---- start --------------------------------------------------------------------------
+
+  function start() {
+    external = connectClient();
+    var clientVersion = query.ClientVersion || '';
+    setText('client-version', clientVersion || '未知');
+    showAccount(query.UID || '');
+
+    if (!external) {
+      show('notice', true);
+      setText('notice', '请在泽瓦助手客户端中打开本页面：下载插件、选择游戏目录和启动游戏需要客户端。');
+      var buttons = document.getElementsByTagName('button');
+      for (var i = 0; i < buttons.length; i++) {
+        if (buttons[i].id !== 'welcome-close') buttons[i].disabled = true;
+      }
+    }
+    if (query.SetUp === 'true') show('welcome', true);
+
+    on('welcome-close', 'click', function () { show('welcome', false); });
+    on('find-folder', 'click', function () {
+      P.call(external, 'web_FindFolder', [], false);
+      refreshGameFolder();
+    });
+    on('open-settings', 'click', function () { P.call(external, 'web_OpenSetWnd', [], false); });
+    on('start-game', 'click', function () { status(P.startGame(external).message); });
+    on('use-thunder', 'click', function () { P.call(external, 'web_UseThunder', [], false); });
+    on('update-now', 'click', function () { P.call(external, 'web_UpdateBegin', [], false); });
+    on('login-button', 'click', login);
+    on('login-password', 'keydown', function (event) { if (event.keyCode === 13) login(); });
+    on('logout-link', 'click', logout);
+    // The settings window may change the folder; read it again when the page comes back.
+    window.addEventListener('focus', refreshGameFolder, false);
+
+    refreshGameFolder();
+    loadAddons();
+    checkUpdate(clientVersion);
+  }
+
+  if (document.readyState === 'loading') {
+    document.addEventListener('DOMContentLoaded', start, false);
+  } else {
+    start();
+  }
+})();

@@ -1,0 +1,334 @@
+/*
+ * 泽瓦助手门户页面：与页面外观无关的逻辑（地址参数、游戏目录、插件下载与安装、登录应答）。
+ * Runs in both engines the client hosts (WebKitGTK and the IE control in IE11 mode):
+ * ES5 only, no arrow functions, let/const, template literals, fetch or modules.
+ */
+var ZevaPortal = (function () {
+  'use strict';
+
+  // The download identifiers the page uses: A is fixed, B is the add-on's place + 1.
+  var kToolFamily = 17;
+
+  function parseQuery(search) {
+    var result = {};
+    var text = String(search || '');
+    if (text.charAt(0) === '?') text = text.substring(1);
+    var pairs = text.split('&');
+    for (var i = 0; i < pairs.length; i++) {
+      if (!pairs[i]) continue;
+      var at = pairs[i].indexOf('=');
+      var key = at < 0 ? pairs[i] : pairs[i].substring(0, at);
+      var value = at < 0 ? '' : pairs[i].substring(at + 1);
+      result[decodePart(key)] = decodePart(value);
+    }
+    return result;
+  }
+
+  function decodePart(text) {
+    var plain = text.replace(/\+/g, ' ');
+    try {
+      return decodeURIComponent(plain);
+    } catch (e) {
+      // Not UTF-8: keep the text as it came rather than lose the value.
+      return plain;
+    }
+  }
+
+  function versionNumbers(version) {
+    var text = String(version || '').replace(/^\s+|\s+$/g, '').replace(/^[Vv]/, '');
+    var match = /^[0-9]+(\.[0-9]+)*/.exec(text);
+    if (!match) return [];
+    var parts = match[0].split('.');
+    var numbers = [];
+    for (var i = 0; i < parts.length; i++) numbers.push(parseInt(parts[i], 10));
+    return numbers;
+  }
+
+  // Negative, zero or positive, like a comparison function; missing numbers count as 0.
+  function compareVersions(left, right) {
+    var a = versionNumbers(left);
+    var b = versionNumbers(right);
+    var count = Math.max(a.length, b.length);
+    for (var i = 0; i < count; i++) {
+      var x = i < a.length ? a[i] : 0;
+      var y = i < b.length ? b[i] : 0;
+      if (x !== y) return x < y ? -1 : 1;
+    }
+    return 0;
+  }
+
+  // The client folder ends in the port's separator: "\" on Windows, "/" on Linux.
+  function separatorFor(appPath) {
+    var text = String(appPath || '');
+    return text.charAt(text.length - 1) === '/' ? '/' : '\\';
+  }
+
+  function endsWithSeparator(text) {
+    var last = text.charAt(text.length - 1);
+    return last === '/' || last === '\\';
+  }
+
+  function joinPath(folder, name, separator) {
+    var base = String(folder || '');
+    if (!base) return name;
+    return endsWithSeparator(base) ? base + name : base + separator + name;
+  }
+
+  // "a\b" written in the catalogue, with the port's separator.
+  function localFolder(relative, separator) {
+    return String(relative || '').split('\\').join(separator);
+  }
+
+  function withSeparator(folder, separator) {
+    return endsWithSeparator(folder) ? folder : folder + separator;
+  }
+
+  // Calls one method of window.external; a missing client or a failing call gives `fallback`.
+  function call(external, name, args, fallback) {
+    if (!external) return fallback;
+    // Never read a method as a property: on the IE control that is an Invoke of its own.
+    try {
+      switch (args.length) {
+        case 0: return external[name]();
+        case 1: return external[name](args[0]);
+        case 2: return external[name](args[0], args[1]);
+        case 3: return external[name](args[0], args[1], args[2]);
+        case 4: return external[name](args[0], args[1], args[2], args[3]);
+      }
+      return fallback;
+    } catch (e) {
+      return fallback;
+    }
+  }
+
+  // window.external belongs to the client only when web_IsClient answers true (plain
+  // browsers have no such method, or no external object at all).
+  function isClient(external) {
+    var answer = call(external, 'web_IsClient', [], false);
+    return answer === true || answer === -1 || answer === 1;
+  }
+
+  function clientPaths(external) {
+    var appPath = String(call(external, 'GetAppPath', [], '') || '');
+    var separator = separatorFor(appPath);
+    return {appPath: appPath, separator: separator, config: appPath + 'config.ini'};
+  }
+
+  // The game folder the user plays: "CF Info"/"FOLDER", or "FOLDER_TYF" when "system"/"run"
+  // is "1" (the test server).
+  function readGameFolder(external) {
+    var paths = clientPaths(external);
+    if (!paths.appPath) return {key: 'FOLDER', folder: '', testServer: false};
+    var run = String(call(external, 'GetConfigString', ['system', 'run', paths.config], '') || '');
+    var key = run === '1' ? 'FOLDER_TYF' : 'FOLDER';
+    var folder = String(call(external, 'GetConfigString', ['CF Info', key, paths.config], '') || '');
+    return {key: key, folder: folder, testServer: run === '1'};
+  }
+
+  function launcherPath(external, gameFolder) {
+    return joinPath(gameFolder, 'QQLogin.exe', clientPaths(external).separator);
+  }
+
+  // Starts the game and the window-mode watcher. Window mode "0" (off) needs no watcher.
+  function startGame(external) {
+    var game = readGameFolder(external);
+    if (!game.folder) return {ok: false, message: '请先选择游戏目录。'};
+    if (!call(external, 'RunExe', [launcherPath(external, game.folder)], false)) {
+      return {ok: false, message: '游戏没有启动，请检查游戏目录。'};
+    }
+    var paths = clientPaths(external);
+    var windowMode = String(call(external, 'GetConfigString', ['system', 'wnd', paths.config], '') || '');
+    if (windowMode !== '0') call(external, 'web_StartWndThread', [], false);
+    return {ok: true, message: '游戏正在启动……'};
+  }
+
+  // The key halves the client reports for identifiers (a, b): the key is a * 2^32 + b.
+  function toolKey(a, b) {
+    var high = b < 0 ? a - 1 : a;
+    return high + ':' + b;
+  }
+
+  function parseLoginReply(text) {
+    var reply = String(text || '').replace(/^\s+|\s+$/g, '');
+    var parts = reply.split('|');
+    if (parts[0] === '1' && parts.length >= 3 && parts[1] && parts[2]) {
+      return {ok: true, uid: parts[1], token: parts[2], message: parts.slice(3).join('|') || '登录成功'};
+    }
+    if (parts[0] === '0' && parts.length >= 2) {
+      return {ok: false, message: parts.slice(1).join('|')};
+    }
+    return {ok: false, message: '登录服务器没有给出有效应答。'};
+  }
+
+  // The account endpoint's address: rcode is the name and the password, percent-encoded
+  // UTF-8, separated by a tab.
+  function loginAddress(base, name, password) {
+    return base + '/ajax.php?action=login&rcode=' + encodeURIComponent(name) + '%09' +
+        encodeURIComponent(password) + '&appid=17';
+  }
+
+  function formatSize(bytes) {
+    var value = Number(bytes) || 0;
+    if (value >= 1048576) return (value / 1048576).toFixed(1) + ' MB';
+    if (value >= 1024) return Math.round(value / 1024) + ' KB';
+    return value + ' 字节';
+  }
+
+  function absoluteUrl(origin, url) {
+    if (/^https?:\/\//i.test(url)) return url;
+    return origin + (url.charAt(0) === '/' ? url : '/' + url);
+  }
+
+  /*
+   * The add-ons of the catalogue and their downloads. `listener(addon)` hears every change of
+   * an add-on's state:
+   *   idle, downloading (percent), paused, failed, installing, installed, installFailed.
+   */
+  function AddonController(external, origin, addons, listener) {
+    this.external = external;
+    this.origin = origin;
+    this.addons = [];
+    this.byKey = {};
+    this.listener = listener || function () {};
+    for (var i = 0; i < addons.length; i++) {
+      var addon = {
+        info: addons[i],
+        a: kToolFamily,
+        b: i + 1,
+        state: 'idle',
+        percent: 0,
+        message: ''
+      };
+      this.addons.push(addon);
+      this.byKey[toolKey(addon.a, addon.b)] = addon;
+    }
+  }
+
+  AddonController.prototype.lookup = function (id) {
+    for (var i = 0; i < this.addons.length; i++) {
+      if (this.addons[i].info.id === id) return this.addons[i];
+    }
+    return null;
+  };
+
+  AddonController.prototype.change = function (addon, state, message) {
+    addon.state = state;
+    addon.message = message || '';
+    this.listener(addon);
+  };
+
+  // Download or resume: the client continues a partial file under the same name.
+  AddonController.prototype.download = function (id) {
+    var addon = this.lookup(id);
+    if (!addon || addon.state === 'downloading' || addon.state === 'installing') return false;
+    if (addon.info.unpack && addon.info.unpack.base === 'game' && !readGameFolder(this.external).folder) {
+      this.change(addon, addon.state, '请先选择游戏目录。');
+      return false;
+    }
+    var before = addon.state;
+    addon.state = 'starting';
+    var started = call(this.external, 'DownloadFile',
+        [absoluteUrl(this.origin, addon.info.url), addon.info.file, addon.a, addon.b], 0);
+    if (!started) {
+      this.change(addon, before === 'starting' ? 'idle' : before, '下载没有开始，请稍后再试。');
+      return false;
+    }
+    // A report may arrive before DownloadFile returns (a request that fails at once): keep it.
+    if (addon.state === 'starting') this.change(addon, 'downloading', '');
+    return true;
+  };
+
+  AddonController.prototype.pause = function (id) {
+    var addon = this.lookup(id);
+    if (!addon || addon.state !== 'downloading') return false;
+    return !!call(this.external, 'PauseDownload', [addon.a, addon.b], 0);
+  };
+
+  // OnDownloadProgress: (code, key high half, key low half, value).
+  AddonController.prototype.progress = function (code, high, low, value) {
+    var addon = this.byKey[high + ':' + low];
+    if (!addon) return false;
+    code = Number(code);
+    if (code === 1) {
+      addon.percent = Math.max(0, Math.min(100, Number(value) || 0));
+      this.change(addon, 'downloading', '');
+    } else if (code === 2) {
+      addon.percent = 100;
+      this.install(addon);
+    } else if (code === -100) {
+      this.change(addon, 'paused', '已暂停，可继续下载。');
+    } else if (code === -1) {
+      this.change(addon, 'failed', '下载失败，可重试（会接着已下载的部分继续）。');
+    }
+    return true;
+  };
+
+  // Unpacks the finished archive and places the files the add-on puts into the game folder.
+  AddonController.prototype.install = function (addon) {
+    var paths = clientPaths(this.external);
+    var sep = paths.separator;
+    var game = readGameFolder(this.external);
+    var unpack = addon.info.unpack || {base: 'game', folder: ''};
+    var base = unpack.base === 'client' ? paths.appPath : game.folder;
+    var place = addon.info.place || [];
+    if (!base || (place.length && !game.folder)) {
+      this.change(addon, 'installFailed', '下载完成，但还没有设置游戏目录，请先选择游戏目录后重试。');
+      return;
+    }
+    this.change(addon, 'installing', '正在解压……');
+    var archive = paths.appPath + 'Downloads' + sep + addon.info.file;
+    var target = withSeparator(base, sep);
+    if (unpack.folder) target = withSeparator(target + localFolder(unpack.folder, sep), sep);
+    if (!call(this.external, 'UnzipFile', [archive, target], 0)) {
+      this.change(addon, 'installFailed', '解压失败：' + target);
+      return;
+    }
+    for (var i = 0; i < place.length; i++) {
+      var source = target + place[i];
+      var destination = joinPath(game.folder, place[i], sep);
+      if (!call(this.external, 'CopyFile', [source, destination], 0)) {
+        this.change(addon, 'installFailed', '无法复制 ' + place[i] + ' 到游戏目录（游戏是否正在运行？）');
+        return;
+      }
+    }
+    this.change(addon, 'installed', place.length ? '安装成功，已放入游戏目录。' : '安装成功：' + target);
+  };
+
+  // Takes the add-on's placed files out of the game folder again.
+  AddonController.prototype.remove = function (id) {
+    var addon = this.lookup(id);
+    var place = addon && addon.info.place ? addon.info.place : [];
+    var game = readGameFolder(this.external);
+    if (!addon || !place.length || !game.folder) return false;
+    var sep = clientPaths(this.external).separator;
+    var failed = [];
+    for (var i = 0; i < place.length; i++) {
+      var file = joinPath(game.folder, place[i], sep);
+      if (call(this.external, 'GetFilePath', [file], '') &&
+          !call(this.external, 'DeleteFile', [file], 0)) {
+        failed.push(place[i]);
+      }
+    }
+    this.change(addon, 'idle', failed.length ? '无法删除：' + failed.join('、') : '已从游戏目录移除。');
+    return failed.length === 0;
+  };
+
+  return {
+    parseQuery: parseQuery,
+    compareVersions: compareVersions,
+    separatorFor: separatorFor,
+    joinPath: joinPath,
+    call: call,
+    isClient: isClient,
+    clientPaths: clientPaths,
+    readGameFolder: readGameFolder,
+    launcherPath: launcherPath,
+    startGame: startGame,
+    toolKey: toolKey,
+    parseLoginReply: parseLoginReply,
+    loginAddress: loginAddress,
+    formatSize: formatSize,
+    absoluteUrl: absoluteUrl,
+    AddonController: AddonController
+  };
+})();

@@ -1,0 +1,122 @@
+// zeva-toolserver: the reference tool server the client talks to out of the box.
+#include <signal.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <httplib.h>
+
+#include "server_options.h"
+#include "tool_server.h"
+
+namespace {
+
+using zeva::toolserver::ServerOptions;
+
+struct Listener {
+  std::unique_ptr<httplib::Server> server = std::make_unique<httplib::Server>();
+  int port = 0;
+  std::thread thread;
+};
+
+// Binds `port` (0: any free port); the bound port, or -1.
+int Bind(httplib::Server& server, const std::string& address, int port) {
+  if (port == 0) return server.bind_to_any_port(address);
+  return server.bind_to_port(address, port) ? port : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ServerOptions defaults;
+#ifdef ZEVA_TOOLSERVER_DEFAULT_SITE
+  defaults.siteFolder = ZEVA_TOOLSERVER_DEFAULT_SITE;
+#endif
+#ifdef ZEVA_TOOLSERVER_DEFAULT_DATA
+  defaults.dataFolder = ZEVA_TOOLSERVER_DEFAULT_DATA;
+#endif
+  std::string error;
+  std::optional<ServerOptions> options = zeva::toolserver::ParseServerOptions(
+      std::vector<std::string>(argv + 1, argv + argc), defaults, error);
+  if (!options) {
+    std::cerr << "zeva-toolserver: " << error << "\n" << zeva::toolserver::kServerUsage;
+    return 2;
+  }
+  if (options->help) {
+    std::cout << zeva::toolserver::kServerUsage;
+    return 0;
+  }
+  std::error_code ignored;
+  for (const auto& folder : {options->siteFolder, options->dataFolder}) {
+    if (!std::filesystem::is_directory(folder, ignored)) {
+      std::cerr << "zeva-toolserver: no such folder: " << folder.string() << "\n";
+      return 2;
+    }
+  }
+
+  std::ofstream logFile;
+  if (!options->logFile.empty()) {
+    logFile.open(options->logFile, std::ios::app);
+    if (!logFile) {
+      std::cerr << "zeva-toolserver: cannot open log " << options->logFile << "\n";
+      return 2;
+    }
+  }
+  std::ostream& log = options->logFile.empty() ? std::cout : logFile;
+
+  // Every thread inherits this mask; the main thread alone takes the stop signals.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  zeva::toolserver::ToolServer tool(options->siteFolder, options->dataFolder, log);
+  std::vector<Listener> listeners(1);
+  tool.Install(*listeners[0].server);
+  listeners[0].port = Bind(*listeners[0].server, options->address, options->port);
+  if (listeners[0].port < 0) {
+    std::cerr << "zeva-toolserver: cannot listen on " << options->address << ":" << options->port
+              << "\n";
+    return 1;
+  }
+  std::cout << "zeva-toolserver: tool server on http://" << options->address << ":"
+            << listeners[0].port << "/\n";
+
+  // The account endpoint answers on every listener; its own port is the one the client's
+  // native login form is built to use.
+  for (int port : {options->accountPort, options->accountFallbackPort}) {
+    if (port < 0 || port == listeners[0].port) continue;
+    Listener account;
+    tool.Install(*account.server);
+    account.port = Bind(*account.server, options->address, port);
+    if (account.port >= 0) {
+      std::cout << "zeva-toolserver: account endpoint on http://" << options->address << ":"
+                << account.port << "/ajax.php\n";
+      listeners.push_back(std::move(account));
+      break;
+    }
+    std::cerr << "zeva-toolserver: account port " << port << " not available\n";
+  }
+  std::cout << std::flush;
+
+  for (Listener& listener : listeners) {
+    httplib::Server* server = listener.server.get();
+    listener.thread = std::thread([server] {
+      if (!server->listen_after_bind()) kill(getpid(), SIGTERM);
+    });
+  }
+
+  int received = 0;
+  sigwait(&stopSignals, &received);
+  for (Listener& listener : listeners) listener.server->stop();
+  for (Listener& listener : listeners) listener.thread.join();
+  std::cout << "zeva-toolserver: stopped\n" << std::flush;
+  return 0;
+}

@@ -1,0 +1,29 @@
+// Command-line options of zeva-toolserver.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zeva::toolserver {
+
+struct ServerOptions {
+  std::string address = "127.0.0.1";
+  int port = 8088;               // 0: any free port (printed on start)
+  int accountPort = 80;          // -1: no account listener of its own
+  int accountFallbackPort = -1;  // used when accountPort cannot be bound; -1: none
+  std::filesystem::path siteFolder;
+  std::filesystem::path dataFolder;
+  std::string logFile;  // empty: standard output
+  bool help = false;
+};
+
+// Parses the arguments (without the program name) over `defaults`; on an error returns
+// nothing and sets `error`.
+std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& arguments,
+                                                ServerOptions defaults, std::string& error);
+
+extern const char kServerUsage[];
+
+}  // namespace zeva::toolserver

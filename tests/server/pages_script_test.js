@@ -1,0 +1,299 @@
+// The portal pages' script: syntax any engine accepts, no ES2015+ (the IE control runs it
+// in IE11 mode), no user-agent sniffing, and the page logic against a fake window.external.
+// usage: node pages_script_test.js SITE_FOLDER
+'use strict';
+
+var fs = require('fs');
+var path = require('path');
+var vm = require('vm');
+var assert = require('assert');
+
+var site = process.argv[2];
+var failures = 0;
+
+function test(name, body) {
+  try {
+    body();
+    console.log('ok   ' + name);
+  } catch (e) {
+    failures++;
+    console.log('FAIL ' + name + '\n     ' + (e && e.stack ? e.stack : e));
+  }
+}
+
+function scripts(folder) {
+  var found = [];
+  fs.readdirSync(folder).forEach(function (name) {
+    var full = path.join(folder, name);
+    if (fs.statSync(full).isDirectory()) found = found.concat(scripts(full));
+    else if (/\.js$/.test(name)) found.push(full);
+  });
+  return found;
+}
+
+// Code without comments and without the contents of string literals.
+function codeOnly(source) {
+  var out = '';
+  var i = 0;
+  while (i < source.length) {
+    var c = source[i];
+    var next = source[i + 1];
+    if (c === '/' && next === '/') {
+      while (i < source.length && source[i] !== '\n') i++;
+    } else if (c === '/' && next === '*') {
+      i = source.indexOf('*/', i + 2);
+      i = i < 0 ? source.length : i + 2;
+      out += ' ';
+    } else if (c === '"' || c === "'" || c === '`') {
+      out += c === '`' ? '`' : '""';
+      i++;
+      while (i < source.length && source[i] !== c) i += source[i] === '\\' ? 2 : 1;
+      i++;
+    } else {
+      out += c;
+      i++;
+    }
+  }
+  return out;
+}
+
+var kForbidden = [
+  [/=>/, 'arrow function'],
+  [/\b(let|const|class|import|export|yield|async|await)\b/, 'ES2015+ keyword'],
+  [/`/, 'template literal'],
+  [/\.\.\./, 'spread or rest'],
+  [/\bfetch\s*\(/, 'fetch'],
+  [/\b(Promise|Symbol|Map|Set|WeakMap|Proxy|Reflect)\b/, 'ES2015+ built-in'],
+  [/\bfor\s*\([^)]*\bof\b/, 'for...of'],
+  [/\.(includes|startsWith|endsWith|repeat|padStart|padEnd|findIndex|find|assign|from)\s*\(/,
+    'method IE11 lacks'],
+  [/\buserAgent\b|\bappVersion\b/, 'user-agent sniffing']
+];
+
+var files = scripts(site);
+test('site has scripts', function () { assert.ok(files.length >= 2, 'no .js files in ' + site); });
+
+files.forEach(function (file) {
+  var source = fs.readFileSync(file, 'utf8');
+  test('syntax ' + path.basename(file), function () { new vm.Script(source, {filename: file}); });
+  test('ES5 only ' + path.basename(file), function () {
+    var code = codeOnly(source);
+    kForbidden.forEach(function (rule) {
+      var match = rule[0].exec(code);
+      assert.ok(!match, rule[1] + ' in ' + file + ': "' + (match && match[0]) + '"');
+    });
+  });
+});
+
+// ---- page logic with a fake client ---------------------------------------------------
+
+function loadLogic() {
+  var context = vm.createContext({});
+  vm.runInContext(fs.readFileSync(path.join(site, 'CF30', 'portal_logic.js'), 'utf8'), context);
+  return context.ZevaPortal;
+}
+
+function FakeClient(appPath, config) {
+  this.appPath = appPath;
+  this.config = config || {};
+  this.calls = [];
+  this.answers = {};
+}
+FakeClient.prototype.record = function (name, args) {
+  this.calls.push([name].concat(Array.prototype.slice.call(args)));
+  return this.answers[name];
+};
+FakeClient.prototype.named = function (name) {
+  return this.calls.filter(function (call) { return call[0] === name; });
+};
+['DownloadFile', 'PauseDownload', 'UnzipFile', 'CopyFile', 'DeleteFile', 'RunExe',
+ 'web_StartWndThread', 'web_UpdateBegin', 'GetFilePath', 'SetCallBack'].forEach(function (name) {
+  FakeClient.prototype[name] = function () { return this.record(name, arguments); };
+});
+FakeClient.prototype.web_IsClient = function () { return true; };
+FakeClient.prototype.GetAppPath = function () { return this.appPath; };
+FakeClient.prototype.GetConfigString = function (section, key, file) {
+  this.record('GetConfigString', arguments);
+  assert.strictEqual(file, this.appPath + 'config.ini');
+  return this.config[section + '/' + key] || '';
+};
+
+var P = loadLogic();
+
+test('query values reach the page', function () {
+  var query = P.parseQuery('?ToolId=1&SetUp=true&ClientVersion=V3.0.6&UID=%e7%8e%a9%e5%ae%b6&UWD=a+b&bad=%e7');
+  assert.strictEqual(query.SetUp, 'true');
+  assert.strictEqual(query.ClientVersion, 'V3.0.6');
+  assert.strictEqual(query.UID, '玩家');
+  assert.strictEqual(query.UWD, 'a b');
+  assert.strictEqual(query.bad, '%e7');
+  assert.strictEqual(P.parseQuery('').SetUp, undefined);
+});
+
+test('versions compare by number', function () {
+  assert.ok(P.compareVersions('V3.0.10', 'V3.0.9') > 0);
+  assert.ok(P.compareVersions('V3.0.6', 'V3.0.7') < 0);
+  assert.strictEqual(P.compareVersions('V3.0', 'V3.0.0'), 0);
+});
+
+test('separator follows GetAppPath', function () {
+  assert.strictEqual(P.separatorFor('C:\\ZEVA\\'), '\\');
+  assert.strictEqual(P.separatorFor('/home/a/zeva/'), '/');
+  assert.strictEqual(P.joinPath('C:\\CF', 'QQLogin.exe', '\\'), 'C:\\CF\\QQLogin.exe');
+  assert.strictEqual(P.joinPath('/games/cf/', 'QQLogin.exe', '/'), '/games/cf/QQLogin.exe');
+});
+
+test('no client: web_IsClient missing or throwing', function () {
+  assert.strictEqual(P.isClient(undefined), false);
+  assert.strictEqual(P.isClient({}), false);
+  assert.strictEqual(P.isClient({web_IsClient: function () { throw new Error('denied'); }}), false);
+  assert.strictEqual(P.isClient(new FakeClient('/z/')), true);
+});
+
+test('game folder: FOLDER, or FOLDER_TYF when run is 1', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'C:\\CF', 'CF Info/FOLDER_TYF': 'D:\\TYF'});
+  assert.strictEqual(P.readGameFolder(client).folder, 'C:\\CF');
+  client.config['system/run'] = '1';
+  assert.strictEqual(P.readGameFolder(client).folder, 'D:\\TYF');
+  client.config['system/run'] = 'true';
+  assert.strictEqual(P.readGameFolder(client).folder, 'C:\\CF');
+});
+
+test('start game runs the launcher, then the window-mode watcher', function () {
+  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf'});
+  client.answers.RunExe = true;
+  assert.ok(P.startGame(client).ok);
+  assert.deepStrictEqual(client.named('RunExe')[0], ['RunExe', '/games/cf/QQLogin.exe']);
+  assert.strictEqual(client.named('web_StartWndThread').length, 1);
+
+  var failing = new FakeClient('C:\\Z\\', {'CF Info/FOLDER': 'C:\\CF'});
+  failing.answers.RunExe = false;
+  assert.ok(!P.startGame(failing).ok);
+  assert.strictEqual(failing.named('web_StartWndThread').length, 0);
+
+  var noFolder = new FakeClient('C:\\Z\\', {});
+  assert.ok(!P.startGame(noFolder).ok);
+  assert.strictEqual(noFolder.named('RunExe').length, 0);
+});
+
+test('login reply and address', function () {
+  var ok = P.parseLoginReply('1|10002|abcdef0123456789|登录成功，欢迎您，玩家一号\n');
+  assert.ok(ok.ok);
+  assert.strictEqual(ok.uid, '10002');
+  assert.strictEqual(ok.token, 'abcdef0123456789');
+  assert.strictEqual(P.parseLoginReply('0|用户名或密码错误').message, '用户名或密码错误');
+  assert.ok(!P.parseLoginReply('<html>').ok);
+  assert.ok(!P.parseLoginReply('1||').ok);
+  assert.strictEqual(P.loginAddress('http://h:8088', '玩 家', 'a&b'),
+      'http://h:8088/ajax.php?action=login&rcode=%E7%8E%A9%20%E5%AE%B6%09a%26b&appid=17');
+});
+
+test('tool key halves follow the client', function () {
+  assert.strictEqual(P.toolKey(17, 3), '17:3');
+  assert.strictEqual(P.toolKey(5, -1), '4:-1');
+});
+
+var catalogue = [
+  {id: 'crosshair', name: '准星', version: '1.0', size: 10, url: '/addons/crosshair.zip',
+   file: 'crosshair-1.0.zip', unpack: {base: 'game', folder: 'zeva\\crosshair'}, place: []},
+  {id: 'wndmode', name: '窗口化', version: '2.1', size: 10, url: '/addons/wndmode.zip',
+   file: 'wndmode-2.1.zip', unpack: {base: 'client', folder: 'Downloads\\wndmode'},
+   place: ['hook.dll', 'dbghelp.dll', 'Msimg32.dll']}
+];
+
+test('download, progress, unzip into the game folder', function () {
+  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf'});
+  client.answers.DownloadFile = 1;
+  client.answers.UnzipFile = 1;
+  var seen = [];
+  var addons = new P.AddonController(client, 'http://127.0.0.1:8088', catalogue,
+      function (addon) { seen.push(addon.state + ':' + addon.percent); });
+  assert.ok(addons.download('crosshair'));
+  assert.deepStrictEqual(client.named('DownloadFile')[0],
+      ['DownloadFile', 'http://127.0.0.1:8088/addons/crosshair.zip', 'crosshair-1.0.zip', 17, 1]);
+  assert.ok(addons.progress(1, 17, 1, 40));
+  assert.strictEqual(addons.lookup('crosshair').percent, 40);
+  assert.ok(!addons.progress(1, 17, 9, 40), 'a report for another key is not ours');
+  addons.progress(2, 17, 1, 100);
+  assert.deepStrictEqual(client.named('UnzipFile')[0],
+      ['UnzipFile', '/opt/zeva/Downloads/crosshair-1.0.zip', '/games/cf/zeva/crosshair/']);
+  assert.strictEqual(addons.lookup('crosshair').state, 'installed');
+  assert.strictEqual(seen[0], 'downloading:0');
+});
+
+test('pause and resume continue the same file', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'C:\\CF'});
+  client.answers.DownloadFile = 1;
+  client.answers.PauseDownload = 1;
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  addons.download('crosshair');
+  addons.progress(1, 17, 1, 10);
+  assert.ok(addons.pause('crosshair'));
+  assert.deepStrictEqual(client.named('PauseDownload')[0], ['PauseDownload', 17, 1]);
+  addons.progress(-100, 17, 1, 0);
+  assert.strictEqual(addons.lookup('crosshair').state, 'paused');
+  assert.ok(addons.download('crosshair'));
+  assert.strictEqual(client.named('DownloadFile')[1][2], 'crosshair-1.0.zip');
+  addons.progress(-1, 17, 1, 0);
+  assert.strictEqual(addons.lookup('crosshair').state, 'failed');
+});
+
+test('a failure reported inside DownloadFile is kept', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'C:\\CF'});
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  client.DownloadFile = function () { addons.progress(-1, 17, 1, 0); return 1; };
+  addons.download('crosshair');
+  assert.strictEqual(addons.lookup('crosshair').state, 'failed');
+});
+
+test('refused download and missing game folder', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {});
+  client.answers.DownloadFile = 0;
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  assert.ok(!addons.download('crosshair'), 'no game folder yet');
+  assert.strictEqual(client.named('DownloadFile').length, 0);
+  client.config['CF Info/FOLDER'] = 'C:\\CF';
+  assert.ok(!addons.download('crosshair'));
+  assert.strictEqual(addons.lookup('crosshair').state, 'idle');
+});
+
+test('window-mode add-on places its hook files in the game folder', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'system/run': '1', 'CF Info/FOLDER_TYF': 'D:\\CF TYF'});
+  client.answers.DownloadFile = 1;
+  client.answers.UnzipFile = 1;
+  client.answers.CopyFile = 1;
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  addons.download('wndmode');
+  addons.progress(2, 17, 2, 100);
+  assert.deepStrictEqual(client.named('UnzipFile')[0],
+      ['UnzipFile', 'C:\\ZEVA\\Downloads\\wndmode-2.1.zip', 'C:\\ZEVA\\Downloads\\wndmode\\']);
+  assert.deepStrictEqual(client.named('CopyFile').map(function (c) { return c.slice(1); }), [
+    ['C:\\ZEVA\\Downloads\\wndmode\\hook.dll', 'D:\\CF TYF\\hook.dll'],
+    ['C:\\ZEVA\\Downloads\\wndmode\\dbghelp.dll', 'D:\\CF TYF\\dbghelp.dll'],
+    ['C:\\ZEVA\\Downloads\\wndmode\\Msimg32.dll', 'D:\\CF TYF\\Msimg32.dll']]);
+  assert.strictEqual(addons.lookup('wndmode').state, 'installed');
+
+  client.answers.GetFilePath = 'D:\\CF TYF\\';
+  client.answers.DeleteFile = 1;
+  assert.ok(addons.remove('wndmode'));
+  assert.strictEqual(client.named('DeleteFile').length, 3);
+});
+
+test('unzip and copy failures are shown, not hidden', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'C:\\CF'});
+  client.answers.UnzipFile = 0;
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  addons.progress(2, 17, 1, 100);
+  assert.strictEqual(addons.lookup('crosshair').state, 'installFailed');
+  client.answers.UnzipFile = 1;
+  client.answers.CopyFile = 0;
+  addons.progress(2, 17, 2, 100);
+  assert.strictEqual(addons.lookup('wndmode').state, 'installFailed');
+  assert.ok(/hook\.dll/.test(addons.lookup('wndmode').message));
+});
+
+if (failures) {
+  console.log(failures + ' failed');
+  process.exit(1);
+}
+console.log('all passed');
