@@ -5,6 +5,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -159,6 +161,43 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
+std::string EscapeHtml(const char* text) {
+  std::string escaped;
+  for (const char* c = text ? text : ""; *c; ++c) {
+    switch (*c) {
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&#39;";
+        break;
+      default:
+        escaped += *c;
+    }
+  }
+  return escaped;
+}
+
+std::string ErrorPage(const char* uri) {
+  const std::string address = EscapeHtml(uri);
+  return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>无法打开页面</title>"
+         "<style>body{margin:0;background:#1d232c;color:#d8e0e8;font:14px sans-serif;}"
+         "div{margin:120px auto;width:460px;text-align:center}h1{font-size:20px;color:#e8a23a}"
+         "a{color:#fff;background:#2f7fc1;padding:6px 22px;border-radius:4px;"
+         "text-decoration:none}p{color:#8a98a8;word-break:break-all}</style></head><body><div>"
+         "<h1>暂时无法连接到助手服务器</h1><p>请检查网络连接后重试。<br>" +
+         address + "</p><a href=\"" + address + "\">重试</a></div></body></html>";
+}
+
 }  // namespace
 
 WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDialogs& dialogs,
@@ -219,6 +258,26 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
                      }
                    }),
                    m_link.get());
+  // A page that cannot be loaded: our own Chinese page for its address, with a retry link.
+  g_signal_connect(
+      m_view, "load-failed",
+      G_CALLBACK(+[](WebKitWebView* view, WebKitLoadEvent, gchar* uri, GError* error,
+                     gpointer) -> gboolean {
+        if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
+          return FALSE;  // a navigation replaced by another one
+        }
+        webkit_web_view_load_alternate_html(view, ErrorPage(uri).c_str(), uri, uri);
+        return TRUE;
+      }),
+      nullptr);
+  // Memory goes back to the system when a page has loaded and while it loads.
+  g_signal_connect(m_view, "load-changed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer) {
+                     if (event == WEBKIT_LOAD_FINISHED) ::malloc_trim(0);
+                   }),
+                   nullptr);
+  g_signal_connect(m_view, "notify::estimated-load-progress",
+                   G_CALLBACK(+[](GObject*, GParamSpec*, gpointer) { ::malloc_trim(0); }), nullptr);
   // No browser menus over the client.
   g_signal_connect(m_view, "context-menu", G_CALLBACK(+[]() -> gboolean { return TRUE; }), nullptr);
   // Alerts and confirmations appear as the client's own message boxes.
