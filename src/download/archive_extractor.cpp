@@ -25,6 +25,26 @@ bool IsFolder(IFileSystem& files, std::u16string_view path) {
   return attributes && (*attributes & kAttrDirectory);
 }
 
+// minizip takes an end record at offset 0 for none at all, so it refuses the archive with no
+// entries (22 bytes, perhaps a comment), which other tools make and read.
+bool IsEmptyArchive(ArchiveInput& input) {
+  unsigned char record[22];
+  if (!input.Seek(0, ZLIB_FILEFUNC_SEEK_SET) ||
+      input.Read(record, sizeof record) != sizeof record) {
+    return false;
+  }
+  const auto field = [&](size_t at) { return record[at] | record[at + 1] << 8; };
+  const bool signature = record[0] == 'P' && record[1] == 'K' && record[2] == 5 && record[3] == 6;
+  const bool noEntries = field(8) == 0 && field(10) == 0 && field(12) == 0 && field(14) == 0 &&
+                         field(16) == 0 && field(18) == 0;
+  unsigned char rest;
+  const size_t commentLength = static_cast<size_t>(field(20));
+  const bool wholeFile =
+      input.Seek(static_cast<int64_t>(sizeof record + commentLength), ZLIB_FILEFUNC_SEEK_SET) &&
+      input.Read(&rest, 1) == 0 && input.Position() == sizeof record + commentLength;
+  return signature && noEntries && wholeFile;
+}
+
 unzFile Zip(void* archive) {
   return static_cast<unzFile>(archive);
 }
@@ -53,8 +73,9 @@ bool ArchiveExtractor::OpenArchive(std::unique_ptr<IFileReader> reader) {
   zlib_filefunc64_def functions = m_input->Functions();
   m_archive = unzOpen2_64("", &functions);
   if (!m_archive) {
+    m_empty = IsEmptyArchive(*m_input);
     m_input.reset();
-    return false;
+    return m_empty;
   }
   m_positioned = false;
   return true;
@@ -67,6 +88,7 @@ void ArchiveExtractor::SetTargetFolder(std::u16string_view folder) {
 }
 
 std::optional<uint64_t> ArchiveExtractor::EntryCount() {
+  if (m_empty) return 0;
   unz_global_info64 info{};
   if (!m_archive || unzGetGlobalInfo64(Zip(m_archive), &info) != UNZ_OK) return std::nullopt;
   return info.number_entry;
@@ -110,8 +132,8 @@ const EntryInfo* ArchiveExtractor::GetEntry(uint64_t index) {
   std::string extra(extraSize > 0 ? static_cast<size_t>(extraSize) : 0, '\0');
   const bool extraRead =
       extraSize >= 0 &&
-      (extra.empty() || unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(
-                                                                     extra.size())) == extraSize);
+      (extra.empty() ||
+       unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(extra.size())) == extraSize);
   unzCloseCurrentFile(zip);
   if (!extraRead) return nullptr;
 
@@ -162,8 +184,8 @@ ExtractResult ArchiveExtractor::ExtractEntry(uint64_t index) {
   const bool closed = writer->Close();
   if (result == ExtractResult::kOk && !closed) result = ExtractResult::kWriteFailed;
   // Times only on a whole file: a broken one keeps the time it was written at.
-  if (result == ExtractResult::kOk && (entry->times.creation || entry->times.lastAccess ||
-                                       entry->times.lastWrite)) {
+  if (result == ExtractResult::kOk &&
+      (entry->times.creation || entry->times.lastAccess || entry->times.lastWrite)) {
     m_files.SetTimes(path, entry->times);
   }
   return result;
@@ -217,6 +239,7 @@ void ArchiveExtractor::CloseArchive() {
   m_kept.reset();
   m_buffer.reset();
   m_positioned = false;
+  m_empty = false;
 }
 
 int32_t UnzipFile(const Platform& platform, std::u16string_view archive,

@@ -27,11 +27,11 @@ struct EntryInfo {
 
 enum class ExtractResult {
   kOk,
-  kBadEntry,       // the entry's information cannot be read, or its name is unusable
-  kCreateFailed,   // the file cannot be created (read-only file, folder in the way, in use)
-  kEncrypted,      // no password is ever given
-  kDataError,      // unreadable or corrupt data, wrong size, CRC mismatch
-  kWriteFailed,    // the disk refused the data
+  kBadEntry,      // the entry's information cannot be read, or its name is unusable
+  kCreateFailed,  // the file cannot be created (read-only file, folder in the way, in use)
+  kEncrypted,     // no password is ever given
+  kDataError,     // unreadable or corrupt data, wrong size, CRC mismatch
+  kWriteFailed,   // the disk refused the data
 };
 
 class ArchiveExtractor {
@@ -67,6 +67,7 @@ class ArchiveExtractor {
   void* m_archive = nullptr;  // minizip's unzFile
   uint64_t m_current = 0;     // the entry minizip stands on, when m_positioned
   bool m_positioned = false;
+  bool m_empty = false;  // a valid archive minizip does not open: no entries
   std::u16string m_target;
   std::optional<EntryInfo> m_kept;
   std::unique_ptr<char[]> m_buffer;

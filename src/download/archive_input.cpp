@@ -68,8 +68,9 @@ bool ArchiveInput::Fill(uint64_t offset) {
   m_windowStart = offset;
   m_windowLength = 0;
   while (m_windowLength < m_window.size()) {
-    const std::optional<size_t> got = m_reader->ReadAt(
-        offset + m_windowLength, m_window.data() + m_windowLength, m_window.size() - m_windowLength);
+    const std::optional<size_t> got =
+        m_reader->ReadAt(offset + m_windowLength, m_window.data() + m_windowLength,
+                         m_window.size() - m_windowLength);
     if (!got) {
       m_failed = true;
       return false;
@@ -81,6 +82,7 @@ bool ArchiveInput::Fill(uint64_t offset) {
 }
 
 size_t ArchiveInput::Read(void* data, size_t size) {
+  m_shortRead = size > 0;
   if (m_failed) return 0;
   auto* out = static_cast<unsigned char*>(data);
   size_t done = 0;
@@ -96,6 +98,7 @@ size_t ArchiveInput::Read(void* data, size_t size) {
     done += take;
     m_position += take;
   }
+  m_shortRead = done < size;
   return done;
 }
 

@@ -29,7 +29,10 @@ class ArchiveInput {
   size_t Read(void* data, size_t size);
   bool Seek(int64_t offset, int origin);
   uint64_t Position() const { return m_position; }
-  bool Failed() const { return m_failed; }
+  // The reader failed, or the last read ended short: minizip reads headers field by field
+  // and asks for the error only after a short read, and a field cut off by the end of the
+  // file must not read as zeros.
+  bool Failed() const { return m_failed || m_shortRead; }
 
  private:
   static constexpr size_t kWindowSize = 64 * 1024;
@@ -43,6 +46,7 @@ class ArchiveInput {
   uint64_t m_windowStart = 0;
   size_t m_windowLength = 0;
   bool m_failed = false;
+  bool m_shortRead = false;
 };
 
 }  // namespace zeva

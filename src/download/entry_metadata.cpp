@@ -6,7 +6,7 @@
 namespace zeva {
 namespace {
 
-constexpr uint16_t kExtendedTimestampTag = 0x5455;  // "UT"
+constexpr uint16_t kExtendedTimestampTag = 0x5455;   // "UT"
 constexpr int64_t kEpochDifference = 11644473600LL;  // seconds from 1601 to 1970
 
 uint32_t ReadLittleEndian(std::string_view bytes, size_t at, size_t size) {
@@ -23,11 +23,11 @@ uint32_t MapEntryAttributes(uint16_t versionMadeBy, uint32_t externalAttributes)
     case 7:
     case 11:
     case 14:
-      return externalAttributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory |
-                                   kAttrArchive);
+      return externalAttributes &
+             (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory | kAttrArchive);
     default: {
       uint32_t attributes = kAttrArchive;
-      if (externalAttributes & 0x40000000) attributes |= kAttrDirectory;  // S_IFDIR
+      if (externalAttributes & 0x40000000) attributes |= kAttrDirectory;    // S_IFDIR
       if (!(externalAttributes & 0x00800000)) attributes |= kAttrReadOnly;  // S_IWUSR
       return attributes;
     }

@@ -30,8 +30,8 @@ std::u16string ApplyCleaningRules(std::u16string_view name) {
   // absent after one start stays absent after any later one, and a found position stays
   // valid until the start passes it: each pattern is searched forward only, which keeps
   // long hostile names linear.
-  static constexpr std::array<std::u16string_view, 4> kParentPatterns = {
-      u"\\..\\", u"\\../", u"/../", u"/..\\"};
+  static constexpr std::array<std::u16string_view, 4> kParentPatterns = {u"\\..\\", u"\\../",
+                                                                         u"/../", u"/..\\"};
   constexpr size_t kUnknown = std::u16string_view::npos - 1;
   std::array<size_t, 4> found{kUnknown, kUnknown, kUnknown, kUnknown};
   size_t start = 0;

@@ -8,10 +8,10 @@
 
 #include <cerrno>
 #include <climits>
-#include <ctime>
-#include <limits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <limits>
 #include <vector>
 
 #include "platform/gtk/posix_path.h"
@@ -357,6 +357,8 @@ std::optional<int64_t> PosixFileSystem::LocalTimeToFileTime(const LocalTime& loc
   fields.tm_isdst = -1;  // the rules in force on that date decide
   const std::time_t utc = std::mktime(&fields);
   if (utc == static_cast<std::time_t>(-1)) return std::nullopt;
+  // mktime moves a 30th of February on to March; Windows refuses it.
+  if (fields.tm_mday != local.day || fields.tm_mon != local.month - 1) return std::nullopt;
   return (static_cast<int64_t>(utc) + kEpochDifference) * 10000000;
 }
 
