@@ -227,9 +227,15 @@ std::optional<int64_t> Win32FileSystem::LocalTimeToFileTime(const LocalTime& loc
   fields.wHour = static_cast<WORD>(local.hour);
   fields.wMinute = static_cast<WORD>(local.minute);
   fields.wSecond = static_cast<WORD>(local.second);
+  // Validates the fields before the zone is applied: a day the month does not have comes
+  // back as another day (Wine accepts it where Windows refuses).
   FILETIME check{};
-  // Validates the fields (a 30th of February is refused) before the zone is applied.
-  if (!::SystemTimeToFileTime(&fields, &check)) return std::nullopt;
+  SYSTEMTIME back{};
+  if (!::SystemTimeToFileTime(&fields, &check) || !::FileTimeToSystemTime(&check, &back) ||
+      back.wDay != fields.wDay || back.wMonth != fields.wMonth || back.wHour != fields.wHour ||
+      back.wMinute != fields.wMinute || back.wSecond != fields.wSecond) {
+    return std::nullopt;
+  }
   // The rules in force on that date, not today's offset.
   SYSTEMTIME utc{};
   FILETIME time{};
