@@ -1,6 +1,7 @@
 #include "download/entry_name.h"
 
 #include <array>
+#include <vector>
 
 #include "platform/path_style.h"
 #include "platform/unicode.h"
@@ -61,20 +62,30 @@ std::u16string ApplyCleaningRules(std::u16string_view name) {
 
 std::u16string CleanEntryName(std::u16string_view name) {
   const std::u16string cleaned = ApplyCleaningRules(name);
-  std::u16string result;
-  result.reserve(cleaned.size());
+  std::vector<std::u16string_view> components;
   size_t begin = 0;
   while (begin <= cleaned.size()) {
     size_t end = begin;
     while (end < cleaned.size() && !IsSeparator(cleaned[end])) ++end;
     const std::u16string_view component = std::u16string_view(cleaned).substr(begin, end - begin);
-    if (!IsDotsAndSpaces(component)) {
-      if (!result.empty()) result += kPathSeparator;
-      result += component;
-    }
+    if (!IsDotsAndSpaces(component)) components.push_back(component);
     begin = end + 1;
   }
-  if (!result.empty() && !cleaned.empty() && IsSeparator(cleaned.back())) result += kPathSeparator;
+  // Dropped components may uncover a drive ("./C:/x"): the first two rules again, so that
+  // no cleaned name looks absolute.
+  size_t first = 0;
+  while (first < components.size() && components[first].size() >= 2 &&
+         components[first][1] == u':') {
+    components[first].remove_prefix(2);
+    if (IsDotsAndSpaces(components[first])) ++first;
+  }
+  std::u16string result;
+  result.reserve(cleaned.size());
+  for (size_t i = first; i < components.size(); ++i) {
+    if (!result.empty()) result += kPathSeparator;
+    result += components[i];
+  }
+  if (!result.empty() && IsSeparator(cleaned.back())) result += kPathSeparator;
   return result;
 }
 

@@ -52,6 +52,10 @@ TEST(ArchiveNamesTest, CleanNamesCannotLeaveTheTargetFolder) {
   EXPECT_EQ(CleanEntryName(u"..a/x."), Port(u"..a/x."));
   EXPECT_EQ(CleanEntryName(u"../.."), u"");
   EXPECT_EQ(CleanEntryName(u"C:"), u"");
+  // A drive uncovered by dropping components goes as well.
+  EXPECT_EQ(CleanEntryName(u"./C:/x"), u"x");
+  EXPECT_EQ(CleanEntryName(u"../k::y/x"), Port(u":y/x"));
+  EXPECT_EQ(CleanEntryName(u"../C:../x"), u"x");
 }
 
 TEST(ArchiveNamesTest, CleanNamesUseThePortSeparatorAndKeepAFolderMark) {
