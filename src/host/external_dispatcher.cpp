@@ -2,6 +2,7 @@
 
 #include "app/login_record.h"
 #include "app/window_messages.h"
+#include "download/archive_extractor.h"
 #include "game/game_folder.h"
 #include "game/paths.h"
 #include "game/profile.h"
@@ -239,7 +240,7 @@ InvokeResult ExternalDispatcher::Invoke(int32_t dispId, std::span<const ScriptVa
       number = ProfileSetString(p, a.text[0], a.text[1], a.text[2], a.text[3]) ? 1 : 0;
       break;
     case kUnzipFile:
-      number = m_links.unzipFile ? m_links.unzipFile(a.text[0], a.text[1]) : 0;
+      number = UnzipFile(p, a.text[0], a.text[1]);
       break;
     case kDeleteFile:
       number = p.files.Remove(a.text[0]) ? 1 : 0;

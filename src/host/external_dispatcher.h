@@ -49,7 +49,6 @@ struct ScriptHostLinks {
   std::function<int32_t(std::u16string_view url, std::u16string_view name, int32_t a, int32_t b)>
       downloadFile;
   std::function<int32_t(int32_t a, int32_t b)> pauseDownload;
-  std::function<int32_t(std::u16string_view archive, std::u16string_view folder)> unzipFile;
 };
 
 class ExternalDispatcher {

@@ -26,6 +26,16 @@ struct FileTimes {
   std::optional<int64_t> lastWrite;
 };
 
+// A calendar date and time of day as the user's clock shows it (month and day from 1).
+struct LocalTime {
+  int year = 1601;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
 struct FoundEntry {
   std::u16string name;  // the name only, without its folder
   uint32_t attributes = 0;
@@ -41,6 +51,15 @@ class IFileWriter {
   virtual uint64_t Size() const = 0;
   // Flushes and closes; false when the data may not have reached the file.
   virtual bool Close() = 0;
+};
+
+// An open file read at any offset. Other readers may share it; writers are refused.
+class IFileReader {
+ public:
+  virtual ~IFileReader() = default;
+  // Reads up to `size` bytes at `offset`: the count read (0 past the end), nothing on error.
+  virtual std::optional<size_t> ReadAt(uint64_t offset, void* data, size_t size) = 0;
+  virtual std::optional<uint64_t> Size() = 0;
 };
 
 class IFileSystem {
@@ -66,10 +85,16 @@ class IFileSystem {
   virtual bool ReplaceContents(std::u16string_view path, std::string_view bytes) = 0;
   // Opens (creating if needed) for writing at the end; shares reading, refuses writers.
   virtual std::unique_ptr<IFileWriter> OpenForAppend(std::u16string_view path) = 0;
-  // Creates the file afresh (replacing any existing one) with the given attributes.
+  // Opens an existing file for reading, shared with other readers.
+  virtual std::unique_ptr<IFileReader> OpenForReading(std::u16string_view path) = 0;
+  // Creates the file afresh (replacing any existing one) with the given attributes. An
+  // existing read-only file or a folder is not replaced.
   virtual std::unique_ptr<IFileWriter> CreateWithAttributes(std::u16string_view path,
                                                             uint32_t attributes) = 0;
   virtual bool SetTimes(std::u16string_view path, const FileTimes& times) = 0;
+  // A local time as a file time (UTC), by the system's time zone rules for that date;
+  // nothing when the fields are out of range or the system cannot convert them.
+  virtual std::optional<int64_t> LocalTimeToFileTime(const LocalTime& local) = 0;
   // Full path of the running executable.
   virtual std::u16string ExecutablePath() = 0;
 };

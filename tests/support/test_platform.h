@@ -47,12 +47,17 @@ class TestFileSystem final : public IFileSystem {
   std::unique_ptr<IFileWriter> OpenForAppend(std::u16string_view path) override {
     return m_real->OpenForAppend(path);
   }
-  std::unique_ptr<IFileWriter> CreateWithAttributes(std::u16string_view path,
-                                                    uint32_t attributes) override {
-    return m_real->CreateWithAttributes(path, attributes);
+  std::unique_ptr<IFileReader> OpenForReading(std::u16string_view path) override {
+    return m_real->OpenForReading(path);
   }
+  std::unique_ptr<IFileWriter> CreateWithAttributes(std::u16string_view path,
+                                                    uint32_t attributes) override;
   bool SetTimes(std::u16string_view path, const FileTimes& times) override {
+    ++setTimesCount;
     return m_real->SetTimes(path, times);
+  }
+  std::optional<int64_t> LocalTimeToFileTime(const LocalTime& local) override {
+    return m_real->LocalTimeToFileTime(local);
   }
   std::u16string ExecutablePath() override {
     return executablePath.empty() ? m_real->ExecutablePath() : executablePath;
@@ -61,6 +66,9 @@ class TestFileSystem final : public IFileSystem {
   // Simulates a disk that refuses every whole-file write.
   bool failWrites = false;
   int replaceCount = 0;
+  // Simulates a full disk for created files: writes past this many bytes fail.
+  std::optional<uint64_t> createdFileCapacity;
+  int setTimesCount = 0;
 
  private:
   std::unique_ptr<IFileSystem> m_real;

@@ -55,12 +55,8 @@ class DispatcherTest : public ::testing::Test {
   TempFolder m_folder;
   TestPlatform m_test{m_folder.Path()};
   PageRegistration m_page;
-  ScriptHostLinks m_links{[] { return kMain; },
-                          [] { return kMain; },
-                          [] { return kBrowser; },
-                          nullptr,
-                          nullptr,
-                          nullptr};
+  ScriptHostLinks m_links{[] { return kMain; }, [] { return kMain; }, [] { return kBrowser; },
+                          nullptr, nullptr};
   ExternalDispatcher m_dispatcher{m_test.platform, m_page, m_links, {u"zeva://app"}};
 };
 
@@ -122,7 +118,8 @@ TEST_F(DispatcherTest, ArgumentsAreConvertedToTheirTypes) {
   // The text "0" becomes the number 0: no such window, answer 0.
   EXPECT_EQ(Number(u"ShowWindow", {V::String(u"0"), V::Int32(5)}), 0);
   EXPECT_EQ(
-      Number(u"SendMessage", {V::String(u" 256 "), V::Double(16.0), V::Boolean(true), V::Empty()}), 0);
+      Number(u"SendMessage", {V::String(u" 256 "), V::Double(16.0), V::Boolean(true), V::Empty()}),
+      0);
   ASSERT_FALSE(m_test.windows.messages.empty());
   const test::WindowMessage sent = m_test.windows.messages.back();
   EXPECT_EQ(sent.window, 256u);
@@ -246,7 +243,16 @@ TEST_F(DispatcherTest, EnginesNotYetPresentAnswerFailure) {
                    {V::String(u"http://x/a.zip"), V::String(u"a.zip"), V::Int32(1), V::Int32(2)}),
             0);
   EXPECT_EQ(Number(u"PauseDownload", {V::Int32(1), V::Int32(2)}), 0);
-  EXPECT_EQ(Number(u"UnzipFile", {V::String(u"a.zip"), V::String(u"x")}), 0);
+}
+
+TEST_F(DispatcherTest, UnzipFileReachesTheExtractor) {
+  // A missing archive fails; a real one is unpacked (the extractor's own tests cover the rest).
+  EXPECT_EQ(Number(u"UnzipFile", {V::String(m_folder / u"none.zip"), V::String(m_folder / u"x")}),
+            0);
+  // The smallest valid archive: an empty central directory.
+  const std::u16string empty = m_folder / u"empty.zip";
+  WriteBytes(empty, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+  EXPECT_EQ(Number(u"UnzipFile", {V::String(empty), V::String(m_folder / u"out")}), 1);
 }
 
 TEST_F(DispatcherTest, LoginRecordIsWrittenInOrder) {

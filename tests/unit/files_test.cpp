@@ -2,6 +2,8 @@
 // ports, so Windows semantics and the POSIX port cannot drift apart.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/path_style.h"
 #include "platform/port.h"
 #include "support/temp_folder.h"
@@ -150,6 +152,51 @@ TEST_F(FilesTest, CreateWithAttributesAndSetTimes) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
       std::chrono::file_clock::to_sys(written).time_since_epoch());
   EXPECT_EQ(seconds.count(), 1577934245LL);
+}
+
+TEST_F(FilesTest, CreateWithAttributesRefusesAReadOnlyFileOrAFolder) {
+  const std::u16string file = m_folder / u"locked.dll";
+  WriteBytes(file, "keep");
+  test::SetReadOnly(file, true);
+  EXPECT_FALSE(m_files->CreateWithAttributes(file, kAttrArchive));
+  EXPECT_EQ(ReadBytes(file), "keep");
+  ASSERT_TRUE(m_files->CreateFolder(m_folder / u"dir"));
+  EXPECT_FALSE(m_files->CreateWithAttributes(m_folder / u"dir", kAttrArchive));
+}
+
+TEST_F(FilesTest, AReaderReadsAtAnyOffsetAndSharesWithReaders) {
+  const std::u16string file = m_folder / u"archive.zip";
+  WriteBytes(file, "0123456789");
+  auto reader = m_files->OpenForReading(file);
+  ASSERT_TRUE(reader);
+  auto second = m_files->OpenForReading(file);
+  EXPECT_TRUE(second);
+  EXPECT_EQ(reader->Size(), 10u);
+  char buffer[8] = {};
+  EXPECT_EQ(reader->ReadAt(6, buffer, sizeof buffer), 4u);
+  EXPECT_EQ(std::string(buffer, 4), "6789");
+  EXPECT_EQ(reader->ReadAt(2, buffer, 3), 3u);
+  EXPECT_EQ(std::string(buffer, 3), "234");
+  EXPECT_EQ(reader->ReadAt(10, buffer, 1), 0u);
+  EXPECT_EQ(reader->ReadAt(1000, buffer, 1), 0u);
+  EXPECT_FALSE(m_files->OpenForReading(m_folder / u"missing.zip"));
+  EXPECT_FALSE(m_files->OpenForReading(m_folder.Path()));
+}
+
+TEST_F(FilesTest, LocalTimesBecomeFileTimesAndImpossibleOnesNothing) {
+  const auto local = m_files->LocalTimeToFileTime(LocalTime{2020, 1, 2, 3, 4, 6});
+  ASSERT_TRUE(local);
+  // Whatever the zone, it is within a day of the same fields read as UTC.
+  const int64_t asUtc = (1577934246LL + 11644473600LL) * 10000000LL;
+  EXPECT_LE(std::abs(*local - asUtc), 24LL * 3600 * 10000000);
+  EXPECT_EQ(*local % 10000000, 0);
+  EXPECT_FALSE(m_files->LocalTimeToFileTime(LocalTime{2020, 0, 2, 3, 4, 6}));
+  EXPECT_FALSE(m_files->LocalTimeToFileTime(LocalTime{2020, 13, 2, 3, 4, 6}));
+  EXPECT_FALSE(m_files->LocalTimeToFileTime(LocalTime{2020, 1, 0, 3, 4, 6}));
+  EXPECT_FALSE(m_files->LocalTimeToFileTime(LocalTime{2021, 2, 29, 3, 4, 6}));
+  EXPECT_FALSE(m_files->LocalTimeToFileTime(LocalTime{2020, 1, 2, 24, 4, 6}));
+  EXPECT_FALSE(m_files->LocalTimeToFileTime(LocalTime{2020, 1, 2, 3, 60, 6}));
+  EXPECT_FALSE(m_files->LocalTimeToFileTime(LocalTime{2020, 1, 2, 3, 4, 62}));
 }
 
 TEST_F(FilesTest, ExecutablePathNamesThisProgram) {

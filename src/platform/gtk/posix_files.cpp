@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <limits>
 #include <vector>
 
 #include "platform/gtk/posix_path.h"
@@ -97,6 +99,29 @@ class PosixFileWriter final : public IFileWriter {
     const bool ok = ::close(m_fd) == 0;
     m_fd = -1;
     return ok;
+  }
+
+ private:
+  int m_fd;
+};
+
+class PosixFileReader final : public IFileReader {
+ public:
+  explicit PosixFileReader(int fd) : m_fd(fd) {}
+  ~PosixFileReader() override { ::close(m_fd); }
+
+  std::optional<size_t> ReadAt(uint64_t offset, void* data, size_t size) override {
+    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return 0;
+    for (;;) {
+      const ssize_t got = ::pread(m_fd, data, size, static_cast<off_t>(offset));
+      if (got >= 0) return static_cast<size_t>(got);
+      if (errno != EINTR) return std::nullopt;
+    }
+  }
+  std::optional<uint64_t> Size() override {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
   }
 
  private:
@@ -269,12 +294,26 @@ std::unique_ptr<IFileWriter> PosixFileSystem::OpenForAppend(std::u16string_view 
   return std::make_unique<PosixFileWriter>(fd);
 }
 
+std::unique_ptr<IFileReader> PosixFileSystem::OpenForReading(std::u16string_view path) {
+  const int fd = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixFileReader>(fd);
+}
+
 std::unique_ptr<IFileWriter> PosixFileSystem::CreateWithAttributes(std::u16string_view path,
                                                                    uint32_t attributes) {
   const std::string native = ToNativePath(path);
   struct stat st {};
   if (::lstat(native.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode) || ::unlink(native.c_str()) != 0) return nullptr;
+    // A read-only file is refused as Windows refuses it, also to root, who could unlink it.
+    if (S_ISDIR(st.st_mode)) return nullptr;
+    if (S_ISREG(st.st_mode) && (AttributesOf(st) & kAttrReadOnly)) return nullptr;
+    if (::unlink(native.c_str()) != 0) return nullptr;
   }
   const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
@@ -300,6 +339,27 @@ bool PosixFileSystem::SetTimes(std::u16string_view path, const FileTimes& times)
   // Creation time has no place on most POSIX file systems and is dropped.
   const timespec values[2] = {toTimespec(times.lastAccess), toTimespec(times.lastWrite)};
   return ::utimensat(AT_FDCWD, ToNativePath(path).c_str(), values, 0) == 0;
+}
+
+std::optional<int64_t> PosixFileSystem::LocalTimeToFileTime(const LocalTime& local) {
+  if (local.month < 1 || local.month > 12 || local.day < 1 || local.day > 31 || local.hour < 0 ||
+      local.hour > 23 || local.minute < 0 || local.minute > 59 || local.second < 0 ||
+      local.second > 59) {
+    return std::nullopt;
+  }
+  std::tm fields{};
+  fields.tm_year = local.year - 1900;
+  fields.tm_mon = local.month - 1;
+  fields.tm_mday = local.day;
+  fields.tm_hour = local.hour;
+  fields.tm_min = local.minute;
+  fields.tm_sec = local.second;
+  fields.tm_isdst = -1;  // the rules in force on that date decide
+  const std::time_t utc = std::mktime(&fields);
+  if (utc == static_cast<std::time_t>(-1)) return std::nullopt;
+  // mktime moves a 30th of February on to March; Windows refuses it.
+  if (fields.tm_mday != local.day || fields.tm_mon != local.month - 1) return std::nullopt;
+  return (static_cast<int64_t>(utc) + kEpochDifference) * 10000000;
 }
 
 std::u16string PosixFileSystem::ExecutablePath() {

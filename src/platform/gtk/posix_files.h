@@ -15,9 +15,11 @@ class PosixFileSystem final : public IFileSystem {
   std::optional<std::string> ReadAll(std::u16string_view path) override;
   bool ReplaceContents(std::u16string_view path, std::string_view bytes) override;
   std::unique_ptr<IFileWriter> OpenForAppend(std::u16string_view path) override;
+  std::unique_ptr<IFileReader> OpenForReading(std::u16string_view path) override;
   std::unique_ptr<IFileWriter> CreateWithAttributes(std::u16string_view path,
                                                     uint32_t attributes) override;
   bool SetTimes(std::u16string_view path, const FileTimes& times) override;
+  std::optional<int64_t> LocalTimeToFileTime(const LocalTime& local) override;
   std::u16string ExecutablePath() override;
 };
 

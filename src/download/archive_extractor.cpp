@@ -1,0 +1,268 @@
+#include "download/archive_extractor.h"
+
+#include <unzip.h>
+
+#include "download/archive_input.h"
+#include "download/entry_metadata.h"
+#include "download/entry_name.h"
+#include "game/paths.h"
+#include "platform/path_style.h"
+
+namespace zeva {
+namespace {
+
+// One piece of entry data: read into the buffer, written out, then the next.
+constexpr unsigned kBufferSize = 16384;
+constexpr uLong kUtf8NamesFlag = 0x0800;
+constexpr uLong kEncryptedFlag = 0x0001;
+
+bool IsSeparator(char16_t c) {
+  return c == u'/' || c == u'\\';
+}
+
+bool IsFolder(IFileSystem& files, std::u16string_view path) {
+  const std::optional<uint32_t> attributes = files.GetAttributes(path);
+  return attributes && (*attributes & kAttrDirectory);
+}
+
+// minizip takes an end record at offset 0 for none at all, so it refuses the archive with no
+// entries (22 bytes, perhaps a comment), which other tools make and read.
+bool IsEmptyArchive(ArchiveInput& input) {
+  unsigned char record[22];
+  if (!input.Seek(0, ZLIB_FILEFUNC_SEEK_SET) ||
+      input.Read(record, sizeof record) != sizeof record) {
+    return false;
+  }
+  const auto field = [&](size_t at) { return record[at] | record[at + 1] << 8; };
+  const bool signature = record[0] == 'P' && record[1] == 'K' && record[2] == 5 && record[3] == 6;
+  const bool noEntries = field(8) == 0 && field(10) == 0 && field(12) == 0 && field(14) == 0 &&
+                         field(16) == 0 && field(18) == 0;
+  unsigned char rest;
+  const size_t commentLength = static_cast<size_t>(field(20));
+  const bool wholeFile =
+      input.Seek(static_cast<int64_t>(sizeof record + commentLength), ZLIB_FILEFUNC_SEEK_SET) &&
+      input.Read(&rest, 1) == 0 && input.Position() == sizeof record + commentLength;
+  return signature && noEntries && wholeFile;
+}
+
+unzFile Zip(void* archive) {
+  return static_cast<unzFile>(archive);
+}
+
+}  // namespace
+
+ArchiveExtractor::ArchiveExtractor(IFileSystem& files, ITextCodec& codec)
+    : m_files(files), m_codec(codec) {}
+
+ArchiveExtractor::~ArchiveExtractor() {
+  CloseArchive();
+}
+
+bool ArchiveExtractor::OpenArchive(std::u16string_view path) {
+  return OpenArchive(m_files.OpenForReading(path));
+}
+
+bool ArchiveExtractor::OpenArchive(std::unique_ptr<IFileReader> reader) {
+  CloseArchive();
+  if (!reader) return false;
+  m_input = std::make_unique<ArchiveInput>(std::move(reader));
+  if (m_input->Failed()) {
+    m_input.reset();
+    return false;
+  }
+  zlib_filefunc64_def functions = m_input->Functions();
+  m_archive = unzOpen2_64("", &functions);
+  if (!m_archive) {
+    m_empty = IsEmptyArchive(*m_input);
+    m_input.reset();
+    return m_empty;
+  }
+  m_positioned = false;
+  return true;
+}
+
+void ArchiveExtractor::SetTargetFolder(std::u16string_view folder) {
+  m_target = folder;
+  if (m_target.empty() || !IsSeparator(m_target.back())) m_target += kPathSeparator;
+  m_lastFolder.reset();
+}
+
+std::optional<uint64_t> ArchiveExtractor::EntryCount() {
+  if (m_empty) return 0;
+  unz_global_info64 info{};
+  if (!m_archive || unzGetGlobalInfo64(Zip(m_archive), &info) != UNZ_OK) return std::nullopt;
+  return info.number_entry;
+}
+
+bool ArchiveExtractor::MoveTo(uint64_t index) {
+  // Entries are visited in central-directory order, so this is one step forward each time.
+  if (!m_positioned || index < m_current) {
+    m_positioned = unzGoToFirstFile(Zip(m_archive)) == UNZ_OK;
+    m_current = 0;
+  }
+  while (m_positioned && m_current < index) {
+    m_positioned = unzGoToNextFile(Zip(m_archive)) == UNZ_OK;
+    ++m_current;
+  }
+  return m_positioned;
+}
+
+const EntryInfo* ArchiveExtractor::GetEntry(uint64_t index) {
+  if (m_kept && m_kept->index == index) return &*m_kept;
+  m_kept.reset();
+  if (!m_archive || !MoveTo(index)) return nullptr;
+  unzFile zip = Zip(m_archive);
+
+  unz_file_info64 info{};
+  if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    return nullptr;
+  }
+  std::string stored(info.size_filename, '\0');
+  if (!stored.empty() && unzGetCurrentFileInfo64(zip, &info, stored.data(), stored.size(), nullptr,
+                                                 0, nullptr, 0) != UNZ_OK) {
+    return nullptr;
+  }
+  // Only stored and deflated data can be read: minizip would hand out other methods' bytes
+  // raw, unchecked, or loop for ever on them.
+  if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return nullptr;
+
+  // The local header: a damaged one, or an extra field that cannot be read, fails here.
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return nullptr;
+  const int extraSize = unzGetLocalExtrafield(zip, nullptr, 0);
+  std::string extra(extraSize > 0 ? static_cast<size_t>(extraSize) : 0, '\0');
+  const bool extraRead =
+      extraSize >= 0 &&
+      (extra.empty() ||
+       unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(extra.size())) == extraSize);
+  unzCloseCurrentFile(zip);
+  if (!extraRead) return nullptr;
+
+  const std::u16string name = DecodeEntryName(stored, info.flag & kUtf8NamesFlag, m_codec);
+  // A name holding NUL would be cut short by the system, to a path the cleaning never saw.
+  if (name.find(u'\0') != std::u16string::npos) return nullptr;
+
+  EntryInfo entry;
+  entry.index = index;
+  entry.name = CleanEntryName(name);
+  entry.attributes = MapEntryAttributes(static_cast<uint16_t>(info.version),
+                                        static_cast<uint32_t>(info.external_fa));
+  // Every ZIP tool treats a name ending in a separator as a folder, whatever its attributes.
+  if (!name.empty() && IsSeparator(name.back())) entry.attributes |= kAttrDirectory;
+  const std::optional<int64_t> dosTime =
+      m_files.LocalTimeToFileTime(DosDateTimeToLocal(static_cast<uint32_t>(info.dosDate)));
+  entry.times = {dosTime, dosTime, dosTime};
+  ApplyExtendedTimestamp(extra, entry.times);
+  entry.compressedSize = info.compressed_size;
+  entry.uncompressedSize = info.uncompressed_size;
+  entry.encrypted = info.flag & kEncryptedFlag;
+  m_kept = std::move(entry);
+  return &*m_kept;
+}
+
+ExtractResult ArchiveExtractor::ExtractEntry(uint64_t index) {
+  const EntryInfo* entry = GetEntry(index);
+  if (!entry || m_target.empty()) return ExtractResult::kBadEntry;
+  const std::u16string& name = entry->name;
+  // Cleaned names never start with a separator or a drive, so every path is made under the
+  // target folder.
+  if (entry->attributes & kAttrDirectory) {
+    EnsureFolders(name);
+    return ExtractResult::kOk;
+  }
+  if (entry->encrypted) return ExtractResult::kEncrypted;  // before an existing file is lost
+
+  size_t split = name.size();
+  while (split > 0 && !IsSeparator(name[split - 1])) --split;
+  if (split == name.size()) return ExtractResult::kBadEntry;  // no file name left
+  EnsureFolders(std::u16string_view(name).substr(0, split));
+
+  const std::u16string path = m_target + name;
+  std::unique_ptr<IFileWriter> writer = m_files.CreateWithAttributes(path, entry->attributes);
+  if (!writer) return ExtractResult::kCreateFailed;
+  if (!m_buffer) m_buffer = std::make_unique<char[]>(kBufferSize);
+  ExtractResult result = WriteEntryData(*writer, *entry);
+  const bool closed = writer->Close();
+  if (result == ExtractResult::kOk && !closed) result = ExtractResult::kWriteFailed;
+  // Times only on a whole file: a broken one keeps the time it was written at.
+  if (result == ExtractResult::kOk &&
+      (entry->times.creation || entry->times.lastAccess || entry->times.lastWrite)) {
+    m_files.SetTimes(path, entry->times);
+  }
+  return result;
+}
+
+ExtractResult ArchiveExtractor::WriteEntryData(IFileWriter& writer, const EntryInfo& entry) {
+  unzFile zip = Zip(m_archive);
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return ExtractResult::kDataError;
+  ExtractResult result = ExtractResult::kOk;
+  uint64_t total = 0;
+  for (;;) {
+    const int got = unzReadCurrentFile(zip, m_buffer.get(), kBufferSize);
+    if (got < 0) {
+      result = ExtractResult::kDataError;
+      break;
+    }
+    if (got == 0) break;
+    if (!writer.Write(m_buffer.get(), static_cast<size_t>(got))) {
+      result = ExtractResult::kWriteFailed;
+      break;
+    }
+    total += static_cast<uint64_t>(got);
+  }
+  // minizip checks the CRC only when the whole recorded size came out, and a deflated
+  // stream that ends early looks like the end of the entry: compare the size as well.
+  const bool crcOk = unzCloseCurrentFile(zip) == UNZ_OK;
+  if (result == ExtractResult::kOk && (!crcOk || total != entry.uncompressedSize)) {
+    result = ExtractResult::kDataError;
+  }
+  return result;
+}
+
+void ArchiveExtractor::EnsureFolders(std::u16string_view path) {
+  // Failures are passed over: the folder may exist, and a missing one shows when the file
+  // is created. Entries of one folder come together, so the last folder made is remembered.
+  if (m_lastFolder && *m_lastFolder == path) return;
+  m_files.CreateFolder(m_target);
+  for (size_t i = 1; i < path.size(); ++i) {
+    if (IsSeparator(path[i])) m_files.CreateFolder(m_target + std::u16string(path.substr(0, i)));
+  }
+  if (!path.empty() && !IsSeparator(path.back())) {
+    m_files.CreateFolder(m_target + std::u16string(path));
+  }
+  m_lastFolder = std::u16string(path);
+}
+
+void ArchiveExtractor::CloseArchive() {
+  if (m_archive) unzClose(Zip(m_archive));
+  m_archive = nullptr;
+  m_input.reset();
+  m_kept.reset();
+  m_buffer.reset();
+  m_positioned = false;
+  m_empty = false;
+}
+
+int32_t UnzipFile(const Platform& platform, std::u16string_view archive,
+                  std::u16string_view folder) {
+  if (archive.empty() || folder.empty()) return 0;
+  if (!platform.files.FindFirst(archive)) return 0;
+  if (!IsFolder(platform.files, folder)) {
+    std::u16string parent = GetFolderPart(folder, false);
+    if (parent.empty() && IsSeparator(folder.front())) parent = folder.substr(0, 1);  // "/x"
+    if (!parent.empty()) MakeDirectoryPath(platform, parent);
+    if (parent.empty() || !IsFolder(platform.files, parent)) return 0;
+  }
+  ArchiveExtractor extractor(platform.files, platform.codec);
+  if (!extractor.OpenArchive(archive)) return 0;
+  extractor.SetTargetFolder(folder);
+  const std::optional<uint64_t> count = extractor.EntryCount();
+  if (!count) return 0;
+  for (uint64_t index = 0; index < *count; ++index) {
+    if (!extractor.GetEntry(index) || extractor.ExtractEntry(index) != ExtractResult::kOk) {
+      return 0;
+    }
+  }
+  return 1;
+}
+
+}  // namespace zeva

@@ -1,0 +1,27 @@
+// What a ZIP entry's header fields say about the file it holds: attributes and times.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace zeva {
+
+// Windows attribute bits for an entry. Archives made on DOS, OS/2-style, NTFS and VFAT hosts
+// (host byte 0, 7, 11, 14) carry them in the low byte of the external attributes; for every
+// other host the high word is a Unix mode: a folder, read-only when the owner cannot write.
+uint32_t MapEntryAttributes(uint16_t versionMadeBy, uint32_t externalAttributes);
+
+// The DOS date (high 16 bits) and time (low 16 bits) of an entry, as local time.
+LocalTime DosDateTimeToLocal(uint32_t dosDateTime);
+
+int64_t UnixTimeToFileTime(int64_t seconds);
+
+// Applies the first extended-timestamp ("UT") block of a local extra field: each time its
+// flags name (modification, access, creation) replaces the one in `times`. Blocks are
+// walked while a whole block head and one byte remain; times cut short by the block or
+// the field are left as they were.
+void ApplyExtendedTimestamp(std::string_view extraField, FileTimes& times);
+
+}  // namespace zeva
