@@ -10,6 +10,7 @@
 
 #include "host/external_dispatcher.h"
 #include "platform/gtk/webkit_browser.h"
+#include "platform/unicode.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
 #include "zeva/endpoints.h"
@@ -125,6 +126,33 @@ TEST_F(BrowserTest, PagesCallTheClientSynchronously) {
   const std::string config = m_folder.Native().string() + "/config.ini";
   EXPECT_EQ(Eval("external.SetConfigString('系统', '键', '穿越火线', '" + config + "')"), "1");
   EXPECT_EQ(Eval("external.GetConfigString('系统', '键', '" + config + "')"), "穿越火线");
+}
+
+TEST_F(BrowserTest, AllTwentyNineNamesAnswerInAnyLetterCase) {
+  Load("<p>names</p>");
+  std::string names;
+  for (const MethodInfo& method : MethodTable()) {
+    names += "'" + Utf16ToUtf8(method.name) + "',";
+  }
+  EXPECT_EQ(Eval("(function(){var n=[" + names +
+                 "],bad=[];for(var i=0;i<n.length;i++){"
+                 "if(typeof external[n[i]]!=='function'||"
+                 "typeof external[n[i].toLowerCase()]!=='function'||"
+                 "typeof external[n[i].toUpperCase()]!=='function')bad.push(n[i]);}"
+                 "return n.length+':'+bad.join(',');})()"),
+            "29:");
+  // Methods that need no window or file answer from the page as they do natively.
+  EXPECT_EQ(Eval("external.ShowPageWindow()===undefined"), "true");
+  EXPECT_EQ(Eval("external.GetFilePath('/nonexistent/x')"), "");
+  EXPECT_EQ(Eval("external.GetRegString(9, 'Software', '')"), "");
+  EXPECT_EQ(Eval("external.web_OpenSetWnd()"), "true");
+  EXPECT_EQ(Eval("external.UnzipFile('', '')"), "0");
+  EXPECT_EQ(
+      Eval("(function(){try{external.GetVersion(1);return 'ran'}catch(e){return e.number}})()"),
+      std::to_string(static_cast<int32_t>(0x8002000E)));
+  EXPECT_EQ(
+      Eval("(function(){try{external.ShowWindow(0,'x');return 'ran'}catch(e){return e.number}})()"),
+      std::to_string(static_cast<int32_t>(0x80020005)));
 }
 
 TEST_F(BrowserTest, PagesFromElsewhereAreRefused) {
