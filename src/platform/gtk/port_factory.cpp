@@ -1,7 +1,9 @@
+#include "platform/gtk/curl_http_client.h"
 #include "platform/gtk/iconv_codec.h"
 #include "platform/gtk/lock_file_instance.h"
 #include "platform/gtk/posix_adapters.h"
 #include "platform/gtk/posix_files.h"
+#include "platform/http.h"
 #include "platform/port.h"
 
 namespace zeva {
@@ -17,6 +19,10 @@ std::unique_ptr<INetworkAdapters> CreateNetworkAdapters() {
 }
 std::unique_ptr<ISingleInstance> CreateSingleInstance() {
   return std::make_unique<posix::LockFileInstance>();
+}
+
+std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {
+  return posix::CreateCurlHttpClient(options);
 }
 
 }  // namespace zeva

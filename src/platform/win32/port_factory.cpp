@@ -1,6 +1,8 @@
+#include "platform/http.h"
 #include "platform/port.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/winhttp_client.h"
 
 namespace zeva {
 
@@ -15,6 +17,10 @@ std::unique_ptr<INetworkAdapters> CreateNetworkAdapters() {
 }
 std::unique_ptr<ISingleInstance> CreateSingleInstance() {
   return std::make_unique<win32::MutexInstance>();
+}
+
+std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {
+  return win32::CreateWinHttpClient(options);
 }
 
 }  // namespace zeva
