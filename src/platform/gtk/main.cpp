@@ -5,9 +5,11 @@
 
 #include "app/main_window.h"
 #include "app/zeva_app.h"
+#include "download/download_engine.h"
 #include "host/external_dispatcher.h"
 #include "platform/gtk/gtk_main_window.h"
 #include "platform/gtk/gtk_system.h"
+#include "platform/http.h"
 #include "platform/port.h"
 #include "platform/unicode.h"
 #include "res/resource_ids.h"
@@ -41,8 +43,15 @@ int main() {
 
   return RunClient(platform, [&] {
     PageRegistration page;
+    // The transport outlives the engine; the window (and its page) goes first, so a
+    // transfer still reporting while the engine stops finds the page gone at once.
+    const std::unique_ptr<IHttpClient> http = CreateHttpClient();
+    DownloadEngine engine(platform, page, *http);
     std::unique_ptr<gtk::GtkMainWindow> window;
     ScriptHostLinks links;
+    links.downloadFile = [&](std::u16string_view url, std::u16string_view name, int32_t a,
+                             int32_t b) { return engine.DownloadFile(url, name, a, b); };
+    links.pauseDownload = [&](int32_t a, int32_t b) { return engine.PauseDownload(a, b); };
     links.hostWindow = [&] { return window->Handle(); };
     links.mainWindow = [&] { return window->Handle(); };
     links.browserWindow = [&] { return window->Handle(); };
@@ -66,5 +75,6 @@ int main() {
     dialog.OnInitDialog();
     window->RunModal();
     dialog.OnDestroy();
+    window.reset();
   });
 }

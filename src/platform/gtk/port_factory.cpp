@@ -1,9 +1,11 @@
+#include "platform/gtk/curl_http_client.h"
 #include "platform/gtk/iconv_codec.h"
 #include "platform/gtk/lock_file_instance.h"
 #include "platform/gtk/posix_adapters.h"
 #include "platform/gtk/posix_files.h"
 #include "platform/gtk/posix_shell.h"
 #include "platform/gtk/wine_registry.h"
+#include "platform/http.h"
 #include "platform/port.h"
 
 namespace zeva {
@@ -25,6 +27,10 @@ std::unique_ptr<IRegistry> CreateRegistry() {
 }
 std::unique_ptr<IShell> CreateShell() {
   return std::make_unique<posix::PosixShell>();
+}
+
+std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {
+  return posix::CreateCurlHttpClient(options);
 }
 
 }  // namespace zeva

@@ -1,6 +1,8 @@
+#include "platform/http.h"
 #include "platform/port.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/winhttp_client.h"
 
 namespace zeva {
 
@@ -21,6 +23,10 @@ std::unique_ptr<IRegistry> CreateRegistry() {
 }
 std::unique_ptr<IShell> CreateShell() {
   return std::make_unique<win32::Win32Shell>();
+}
+
+std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {
+  return win32::CreateWinHttpClient(options);
 }
 
 }  // namespace zeva

@@ -1,0 +1,63 @@
+// One running transfer (TRANSFERINFO). It owns itself: StartTransfer creates it and
+// FinishTransfer frees it, the only way a started transfer ends.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/files.h"
+#include "platform/http.h"
+
+namespace zeva {
+
+class DownloadEngine;
+
+inline constexpr size_t kReceiveBufferSize = 4096;
+
+// What an HTTP event was, as the engine's handler sees it.
+enum class HttpStatus {
+  kSendComplete,
+  kHeadersAvailable,
+  kDataAvailable,
+  kReadComplete,
+  kRequestError,
+};
+
+struct Transfer;
+using CompletionRoutine = std::function<void(int32_t code, const Transfer& transfer)>;
+
+struct Transfer final : IHttpEvents {
+  Transfer(DownloadEngine& owner, int32_t low, int32_t high, CompletionRoutine routine,
+           std::atomic<int32_t>& pause)
+      : engine(owner),
+        keyLow(low),
+        keyHigh(high),
+        completion(std::move(routine)),
+        pauseRequest(pause) {}
+
+  void OnSendComplete() override;
+  void OnHeadersAvailable() override;
+  void OnDataAvailable(uint64_t bytes) override;
+  void OnReadComplete(size_t bytes) override;
+  void OnRequestError() override;
+
+  DownloadEngine& engine;
+  // The target of every read: no allocation per chunk.
+  std::array<unsigned char, kReceiveBufferSize> buffer{};
+  uint32_t lastChunk = 0;
+  std::unique_ptr<IHttpSession> session;
+  std::unique_ptr<IHttpRequest> request;
+  uint64_t received = 0;
+  uint64_t startOffset = 0;
+  uint64_t totalSize = 0;  // 0 when the reply gave no length
+  std::unique_ptr<IFileWriter> file;
+  int32_t keyLow;
+  int32_t keyHigh;
+  CompletionRoutine completion;
+  std::atomic<int32_t>& pauseRequest;
+};
+
+}  // namespace zeva
