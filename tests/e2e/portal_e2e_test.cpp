@@ -1,0 +1,211 @@
+// The whole road of an add-on: the reference tool server, the real portal page in the GTK
+// browser, the download engine and the extractor, then the stand-in game started from the
+// page. Runs on a virtual display.
+#include <arpa/inet.h>
+#include <gtk/gtk.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <webkit2/webkit2.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "app/client_identity.h"
+#include "download/download_engine.h"
+#include "game/profile.h"
+#include "host/external_dispatcher.h"
+#include "platform/gtk/gtk_system.h"
+#include "platform/gtk/webkit_browser.h"
+#include "platform/http.h"
+#include "platform/port.h"
+#include "platform/unicode.h"
+#include "support/temp_folder.h"
+#include "support/test_platform.h"
+
+extern char** environ;
+
+namespace zeva {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool PortOpen(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool open = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return open;
+}
+
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class PortalEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { gtk_init(nullptr, nullptr); }
+
+  void SetUp() override {
+    ASSERT_FALSE(PortOpen(8088)) << "port 8088 is taken: the tool server needs it";
+    const char* argv[] = {ZEVA_TOOLSERVER, "--site", ZEVA_SITE_DIR,    "--data", ZEVA_DATA_DIR,
+                          "--port",        "8088",   "--account-port", "off",    nullptr};
+    ASSERT_EQ(
+        ::posix_spawn(&m_server, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    for (int i = 0; i < 100 && !PortOpen(8088); ++i) ::usleep(50000);
+    ASSERT_TRUE(PortOpen(8088));
+
+    m_files.executablePath = m_folder / u"zeva";
+    m_game = m_folder.Native() / "穿越火线";
+    fs::create_directories(m_game);
+    fs::copy_file(ZEVA_DEMO_GAME, m_game / "QQLogin.exe");
+    const std::u16string config = m_folder / u"config.ini";
+    ProfileSetString(m_platform, u"CF Info", u"FOLDER", m_game.u16string(), config);
+    ProfileSetString(m_platform, u"system", u"Setup", u"false", config);
+
+    m_window = gtk_offscreen_window_new();
+    gtk_window_set_default_size(GTK_WINDOW(m_window), 798, 567);
+    gtk_container_add(GTK_CONTAINER(m_window), m_browser.Widget());
+    gtk_widget_show_all(m_window);
+  }
+
+  void TearDown() override {
+    gtk_widget_destroy(m_window);
+    if (m_server > 0) {
+      ::kill(m_server, SIGTERM);
+      ::waitpid(m_server, nullptr, 0);
+    }
+    // The stand-in game started by the page.
+    const std::string stop = "pkill -f '" + (m_game / "QQLogin.exe").string() + "'";
+    if (std::system(stop.c_str()) < 0) ADD_FAILURE() << "pkill";
+  }
+
+  void RunUntil(const std::function<bool()>& done, int seconds = 60) {
+    const gint64 deadline = g_get_monotonic_time() + seconds * G_USEC_PER_SEC;
+    while (!done() && g_get_monotonic_time() < deadline) {
+      if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
+    }
+  }
+
+  std::string Eval(const std::string& script) {
+    struct Result {
+      bool done = false;
+      std::string text;
+    } result;
+    webkit_web_view_evaluate_javascript(
+        WEBKIT_WEB_VIEW(m_browser.Widget()), script.c_str(), -1, nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* async, gpointer data) {
+          auto* r = static_cast<Result*>(data);
+          if (JSCValue* v = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
+                                                                       async, nullptr)) {
+            char* text = jsc_value_to_string(v);
+            r->text = text ? text : "";
+            g_free(text);
+            g_object_unref(v);
+          } else {
+            r->text = "<error>";
+          }
+          r->done = true;
+        },
+        &result);
+    RunUntil([&] { return result.done; });
+    return result.text;
+  }
+
+  std::string State(const std::string& id) {
+    return Eval("(function(){var a=portalAddons&&portalAddons.lookup('" + id +
+                "');return a?a.state:'none';})()");
+  }
+
+  pid_t m_server = -1;
+  test::TempFolder m_folder;
+  fs::path m_game;
+  test::TestFileSystem m_files{CreateFileSystem()};
+  std::unique_ptr<ITextCodec> m_codec = CreateTextCodec();
+  test::FakeAdapters m_adapters;
+  test::FakeInstance m_instance;
+  gtk::GtkWindowSystem m_windows;
+  test::FakeRegistry m_registry;
+  test::FakeDialogs m_dialogs;
+  std::unique_ptr<IShell> m_shell = CreateShell();
+  test::FakeToolkit m_toolkit;
+  Platform m_platform{m_files,    *m_codec,  m_adapters, m_instance, m_windows,
+                      m_registry, m_dialogs, *m_shell,   m_toolkit};
+  PageRegistration m_page;
+  std::unique_ptr<IHttpClient> m_http = CreateHttpClient();
+  DownloadEngine m_engine{m_platform, m_page, *m_http};
+  ExternalDispatcher m_dispatcher{
+      m_platform, m_page,
+      ScriptHostLinks{nullptr, nullptr, nullptr,
+                      [this](std::u16string_view url, std::u16string_view name, int32_t a,
+                             int32_t b) { return m_engine.DownloadFile(url, name, a, b); },
+                      [this](int32_t a, int32_t b) { return m_engine.PauseDownload(a, b); }}};
+  gtk::WebKitBrowser m_browser{
+      ZEVA_BUILD_WEB_EXTENSION_DIR,
+      [this](int32_t id, std::span<const ScriptValue> args, std::u16string_view url) {
+        return m_dispatcher.Invoke(id, args, url);
+      },
+      m_dialogs, *m_shell, [] { return 0u; }};
+  GtkWidget* m_window = nullptr;
+};
+
+TEST_F(PortalEndToEnd, AnAddOnTravelsFromTheServerIntoTheGameFolder) {
+  ClientIdentity identity;
+  LoadClientIdentity(m_platform, identity);
+  m_browser.Navigate(BuildPortalUrl(m_platform, identity));
+  RunUntil([&] { return Eval("portalAddons ? portalAddons.addons.length : 0") == "3"; });
+  ASSERT_EQ(Eval("portalAddons.addons.length"), "3");
+
+  // The large add-on: started and paused at once, then resumed to the end.
+  Eval("portalAddons.download('voice'); portalAddons.pause('voice'); 0");
+  RunUntil([&] {
+    const std::string state = State("voice");
+    return state == "paused" || state == "installed";
+  });
+  const std::string afterPause = State("voice");
+  std::printf("voice add-on after the pause request: %s\n", afterPause.c_str());
+  EXPECT_TRUE(afterPause == "paused" || afterPause == "installed") << afterPause;
+  if (afterPause == "paused") {
+    const auto part = fs::file_size(m_folder.Native() / "Downloads" /
+                                    Eval("portalAddons.lookup('voice').info.file"));
+    EXPECT_LT(part, fs::file_size(fs::path(ZEVA_DATA_DIR) / "addons" / "voice.zip"));
+    Eval("portalAddons.download('voice'); 0");
+  }
+  RunUntil([&] { return State("voice") == "installed"; });
+  ASSERT_EQ(State("voice"), "installed") << Eval("portalAddons.lookup('voice').message");
+
+  Eval("portalAddons.download('crosshair'); 0");
+  RunUntil([&] { return State("crosshair") == "installed"; });
+  ASSERT_EQ(State("crosshair"), "installed");
+
+  // Byte for byte the files the add-ons were made from, Chinese names included.
+  for (const auto& [addon, folder] :
+       {std::pair{"crosshair", "zeva/crosshair"}, std::pair{"voice", "zeva/voice"}}) {
+    const fs::path source = fs::path(ZEVA_ADDONS_DIR) / addon;
+    for (const auto& entry : fs::recursive_directory_iterator(source)) {
+      if (!entry.is_regular_file()) continue;
+      const fs::path unpacked = m_game / folder / fs::relative(entry.path(), source);
+      ASSERT_TRUE(fs::exists(unpacked)) << unpacked;
+      EXPECT_EQ(Read(unpacked), Read(entry.path())) << unpacked;
+    }
+  }
+
+  // Starting the game from the page: the stand-in opens its window.
+  EXPECT_EQ(Eval("external.RunExe('" + (m_game / "QQLogin.exe").string() + "')"), "true");
+  RunUntil([&] { return m_windows.FindTopLevelWindow(u"crossfire") != 0; }, 20);
+  EXPECT_NE(m_windows.FindTopLevelWindow(u"crossfire"), 0u);
+  EXPECT_TRUE(m_dialogs.boxes.empty());
+}
+
+}  // namespace
+}  // namespace zeva
