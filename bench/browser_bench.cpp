@@ -12,7 +12,7 @@
 #include <string>
 
 #include "host/external_dispatcher.h"
-#include "platform/gtk/gtk_system.h"
+#include "platform/gtk/port_services.h"
 #include "platform/gtk/webkit_browser.h"
 #include "platform/port.h"
 
@@ -65,17 +65,8 @@ int FindWebProcess() {
 int main() {
   using namespace zeva;
   gtk_init(nullptr, nullptr);
-  auto files = CreateFileSystem();
-  auto codec = CreateTextCodec();
-  auto adapters = CreateNetworkAdapters();
-  auto instance = CreateSingleInstance();
-  auto registry = CreateRegistry();
-  auto shell = CreateShell();
-  gtk::GtkWindowSystem windows;
-  gtk::GtkDialogs dialogs;
-  gtk::GtkToolkit toolkit;
-  const Platform platform{*files,    *codec,  *adapters, *instance, windows,
-                          *registry, dialogs, *shell,    toolkit};
+  gtk::PortServices services;
+  const Platform& platform = services.platform;
   PageRegistration page;
   ExternalDispatcher dispatcher(platform, page, ScriptHostLinks{});
   gtk::WebKitBrowser browser(
@@ -83,7 +74,7 @@ int main() {
       [&](int32_t id, std::span<const ScriptValue> args, std::u16string_view url) {
         return dispatcher.Invoke(id, args, url);
       },
-      dialogs, *shell, [] { return 0u; });
+      services.dialogs, *services.shell, [] { return 0u; });
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_default_size(GTK_WINDOW(window), 798, 567);
   gtk_container_add(GTK_CONTAINER(window), browser.Widget());

@@ -41,13 +41,13 @@ ByteRange Unsatisfiable() {
 ByteRange ResolveByteRange(std::string_view header, std::uint64_t size) {
   header = Trim(header);
   if (header.empty() || !StartsWithBytesUnit(header)) return {};
-  std::string_view spec = Trim(header.substr(6));
-  if (spec.find(',') != std::string_view::npos) return {};
+  std::string_view rangeSet = Trim(header.substr(6));
+  if (rangeSet.find(',') != std::string_view::npos) return {};
 
-  std::size_t dash = spec.find('-');
+  std::size_t dash = rangeSet.find('-');
   if (dash == std::string_view::npos) return Unsatisfiable();
-  std::string_view firstText = Trim(spec.substr(0, dash));
-  std::string_view lastText = Trim(spec.substr(dash + 1));
+  std::string_view firstText = Trim(rangeSet.substr(0, dash));
+  std::string_view lastText = Trim(rangeSet.substr(dash + 1));
 
   if (firstText.empty()) {
     // A suffix range: the final n bytes.

@@ -28,6 +28,7 @@
 #include "platform/unicode.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
+#include "support/web_view_driver.h"
 
 extern char** environ;
 
@@ -91,35 +92,11 @@ class PortalEndToEnd : public ::testing::Test {
   }
 
   void RunUntil(const std::function<bool()>& done, int seconds = 60) {
-    const gint64 deadline = g_get_monotonic_time() + seconds * G_USEC_PER_SEC;
-    while (!done() && g_get_monotonic_time() < deadline) {
-      if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
-    }
+    test::RunUntil(done, seconds);
   }
 
   std::string Eval(const std::string& script) {
-    struct Result {
-      bool done = false;
-      std::string text;
-    } result;
-    webkit_web_view_evaluate_javascript(
-        WEBKIT_WEB_VIEW(m_browser.Widget()), script.c_str(), -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* async, gpointer data) {
-          auto* r = static_cast<Result*>(data);
-          if (JSCValue* v = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
-                                                                       async, nullptr)) {
-            char* text = jsc_value_to_string(v);
-            r->text = text ? text : "";
-            g_free(text);
-            g_object_unref(v);
-          } else {
-            r->text = "<error>";
-          }
-          r->done = true;
-        },
-        &result);
-    RunUntil([&] { return result.done; });
-    return result.text;
+    return test::Evaluate(WEBKIT_WEB_VIEW(m_browser.Widget()), script);
   }
 
   std::string State(const std::string& id) {

@@ -13,6 +13,7 @@
 #include "platform/unicode.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
+#include "support/web_view_driver.h"
 #include "zeva/endpoints.h"
 
 namespace zeva::gtk {
@@ -38,9 +39,7 @@ class BrowserTest : public ::testing::Test {
   WebKitWebView* View() const { return WEBKIT_WEB_VIEW(m_browser.Widget()); }
 
   void RunUntil(const std::function<bool()>& done) {
-    const gint64 deadline = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
-    while (!done() && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
-    ASSERT_TRUE(done()) << "timed out";
+    ASSERT_TRUE(test::RunUntil(done)) << "timed out";
   }
 
   void Load(const std::string& body, const std::string& base = kPortalBase) {
@@ -56,33 +55,7 @@ class BrowserTest : public ::testing::Test {
     g_signal_handler_disconnect(View(), handler);
   }
 
-  std::string Eval(const std::string& script) {
-    struct Result {
-      bool done = false;
-      std::string text;
-    } result;
-    webkit_web_view_evaluate_javascript(
-        View(), script.c_str(), -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* async, gpointer data) {
-          auto* r = static_cast<Result*>(data);
-          GError* error = nullptr;
-          JSCValue* value =
-              webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), async, &error);
-          if (value) {
-            char* text = jsc_value_to_string(value);
-            r->text = text ? text : "";
-            g_free(text);
-            g_object_unref(value);
-          } else {
-            r->text = std::string("<error: ") + (error ? error->message : "?") + ">";
-            g_clear_error(&error);
-          }
-          r->done = true;
-        },
-        &result);
-    RunUntil([&] { return result.done; });
-    return result.text;
-  }
+  std::string Eval(const std::string& script) { return test::Evaluate(View(), script); }
 
   // Reports from a thread of its own, while this thread keeps the page running.
   bool ReportFromThread(int32_t code, int32_t high, int32_t low, int32_t value) {

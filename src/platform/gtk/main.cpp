@@ -8,7 +8,7 @@
 #include "download/download_engine.h"
 #include "host/external_dispatcher.h"
 #include "platform/gtk/gtk_main_window.h"
-#include "platform/gtk/gtk_system.h"
+#include "platform/gtk/port_services.h"
 #include "platform/http.h"
 #include "platform/port.h"
 #include "platform/unicode.h"
@@ -29,17 +29,11 @@ std::string WebExtensionFolder(zeva::IFileSystem& files) {
 
 int main() {
   using namespace zeva;
-  auto files = CreateFileSystem();
-  auto codec = CreateTextCodec();
-  auto adapters = CreateNetworkAdapters();
-  auto instance = CreateSingleInstance();
-  auto registry = CreateRegistry();
-  auto shell = CreateShell();
-  gtk::GtkWindowSystem windows;
-  gtk::GtkDialogs dialogs;
-  gtk::GtkToolkit toolkit;
-  const Platform platform{*files,    *codec,  *adapters, *instance, windows,
-                          *registry, dialogs, *shell,    toolkit};
+  gtk::PortServices services;
+  const Platform& platform = services.platform;
+  IFileSystem& files = *services.files;
+  IShell& shell = *services.shell;
+  IDialogs& dialogs = services.dialogs;
 
   return RunClient(platform, [&] {
     PageRegistration page;
@@ -56,7 +50,7 @@ int main() {
     links.mainWindow = [&] { return window->Handle(); };
     links.browserWindow = [&] { return window->Handle(); };
     ExternalDispatcher dispatcher(platform, page, links);
-    const std::string extensionFolder = WebExtensionFolder(*files);
+    const std::string extensionFolder = WebExtensionFolder(files);
 
     window = std::make_unique<gtk::GtkMainWindow>(*res::FindDialogTemplate(res::kMainDialog), [&] {
       return std::make_unique<gtk::WebKitBrowser>(
@@ -64,7 +58,7 @@ int main() {
           [&](int32_t id, std::span<const ScriptValue> args, std::u16string_view url) {
             return dispatcher.Invoke(id, args, url);
           },
-          dialogs, *shell, [&] { return window->Handle(); });
+          dialogs, shell, [&] { return window->Handle(); });
     });
     CZEVA30Dlg dialog(platform, *window);
     window->SetHandlers({[&](int id) { dialog.OnCommand(id); },

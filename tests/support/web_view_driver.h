@@ -1,0 +1,50 @@
+// Driving a WebKit view from a test: turning the main loop and evaluating page script.
+#pragma once
+
+#include <glib.h>
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <string>
+
+namespace zeva::test {
+
+// Runs the main loop until `done` or the time is up; whether `done` came true.
+inline bool RunUntil(const std::function<bool()>& done, int seconds = 30) {
+  const gint64 deadline = g_get_monotonic_time() + seconds * G_USEC_PER_SEC;
+  while (!done() && g_get_monotonic_time() < deadline) {
+    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
+  }
+  return done();
+}
+
+// The script's result as text, or "<error: ...>".
+inline std::string Evaluate(WebKitWebView* view, const std::string& script) {
+  struct Result {
+    bool done = false;
+    std::string text;
+  } result;
+  webkit_web_view_evaluate_javascript(
+      view, script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* async, gpointer data) {
+        auto* r = static_cast<Result*>(data);
+        GError* error = nullptr;
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), async, &error);
+        if (value) {
+          char* text = jsc_value_to_string(value);
+          r->text = text ? text : "";
+          g_free(text);
+          g_object_unref(value);
+        } else {
+          r->text = std::string("<error: ") + (error ? error->message : "?") + ">";
+          g_clear_error(&error);
+        }
+        r->done = true;
+      },
+      &result);
+  RunUntil([&] { return result.done; });
+  return result.done ? result.text : "<error: no answer>";
+}
+
+}  // namespace zeva::test
