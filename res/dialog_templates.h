@@ -6,7 +6,19 @@
 
 namespace zeva::res {
 
-enum class ControlKind { kButton, kOwnerDrawButton, kEdit, kPasswordEdit, kStatic };
+enum class ControlKind {
+  kButton,
+  kOwnerDrawButton,
+  kEdit,
+  kPasswordEdit,
+  kStatic,
+  kGroupBox,
+  kRadio,
+  kCheckBox,
+  kProgressBar,
+};
+
+inline constexpr int kNoId = -1;  // labels and group boxes nothing looks up
 
 struct ControlTemplate {
   int id;
@@ -14,6 +26,7 @@ struct ControlTemplate {
   std::u16string_view text;
   int x, y, width, height;  // dialog units
   bool visible = true;
+  bool startsGroup = false;  // radio buttons: the first of an exclusive group
 };
 
 struct DialogTemplate {
@@ -23,6 +36,7 @@ struct DialogTemplate {
   int width, height;  // dialog units; windows resize themselves in pixels
   bool taskbarButton;
   std::vector<ControlTemplate> controls;
+  std::u16string_view caption = {};  // only windows with a system caption show one
 };
 
 struct MenuItem {

@@ -27,6 +27,27 @@ inline constexpr int kLoginButton = 1007;
 inline constexpr int kBrowserArea = 1008;
 inline constexpr int kVersionLabel = 1033;
 
+// Controls of the secondary windows.
+inline constexpr int kDownloadProgress = 1010;
+inline constexpr int kDialogCloseButton = 1011;
+inline constexpr int kOfficialFolderEdit = 1012;
+inline constexpr int kBrowseOfficialButton = 1013;
+inline constexpr int kTestFolderEdit = 1014;
+inline constexpr int kBrowseTestButton = 1015;
+inline constexpr int kServerOfficialRadio = 1016;
+inline constexpr int kServerTestRadio = 1017;
+inline constexpr int kWindowModeOnRadio = 1018;
+inline constexpr int kWindowModeOffRadio = 1019;
+inline constexpr int kWindowModeAskRadio = 1020;
+inline constexpr int kUpdateAutoRadio = 1021;
+inline constexpr int kUpdateAskRadio = 1022;
+inline constexpr int kExitHideRadio = 1023;
+inline constexpr int kExitQuitRadio = 1024;
+inline constexpr int kAutostartCheck = 1025;
+inline constexpr int kExitAskRadio = 1026;
+inline constexpr int kTitleLabel = 1027;
+inline constexpr int kAboutText = 1035;
+
 // Menus and their commands.
 inline constexpr int kHelpMenu = 131;
 inline constexpr int kTrayMenu = 132;

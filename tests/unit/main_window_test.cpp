@@ -233,6 +233,26 @@ TEST(ResourceTablesTest, TemplatesAndMenus) {
   ASSERT_NE(tray, nullptr);
   EXPECT_EQ(tray->items.front().text, u"显示窗口");
   EXPECT_EQ(res::FindMenuTemplate(999), nullptr);
+  // The secondary windows' shapes: each has its close button 1011 and, but for the download
+  // dialog, its title label 1027; the settings dialog's radio groups start where they should.
+  for (int id : {130, 151, 153}) {
+    const res::DialogTemplate* dialog = res::FindDialogTemplate(id);
+    ASSERT_NE(dialog, nullptr) << id;
+    int closeButtons = 0, titles = 0;
+    for (const res::ControlTemplate& c : dialog->controls) {
+      closeButtons += c.id == res::kDialogCloseButton;
+      titles += c.id == res::kTitleLabel;
+    }
+    EXPECT_EQ(closeButtons, 1) << id;
+    EXPECT_EQ(titles, 1) << id;
+  }
+  const res::DialogTemplate* settings = res::FindDialogTemplate(130);
+  int groups = 0;
+  for (const res::ControlTemplate& c : settings->controls) {
+    groups += c.kind == res::ControlKind::kRadio && c.startsGroup;
+  }
+  EXPECT_EQ(groups, 4);
+  EXPECT_EQ(res::FindDialogTemplate(144)->caption, u"下载");
 }
 
 }  // namespace

@@ -89,9 +89,26 @@ GtkMainWindow* GtkMainWindow::FromHandle(WindowHandle handle) {
 
 void GtkMainWindow::BuildControls(const res::DialogTemplate& dialog) {
   const res::DialogUnitScale scale = ScaleFor(dialog);
+  GtkWidget* lastRadio = nullptr;
   for (const res::ControlTemplate& control : dialog.controls) {
     GtkWidget* widget = nullptr;
     switch (control.kind) {
+      case res::ControlKind::kGroupBox:
+        widget = gtk_frame_new(Utf16ToUtf8(control.text).c_str());
+        break;
+      case res::ControlKind::kRadio:
+        // Automatic radio buttons: exactly one of each group stays selected.
+        widget = control.startsGroup || !lastRadio
+                     ? gtk_radio_button_new(nullptr)
+                     : gtk_radio_button_new_from_widget(GTK_RADIO_BUTTON(lastRadio));
+        lastRadio = widget;
+        break;
+      case res::ControlKind::kCheckBox:
+        widget = gtk_check_button_new();
+        break;
+      case res::ControlKind::kProgressBar:
+        widget = gtk_progress_bar_new();
+        break;
       case res::ControlKind::kOwnerDrawButton: {
         widget = gtk_drawing_area_new();
         gtk_widget_add_events(widget, GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK |
@@ -135,7 +152,7 @@ void GtkMainWindow::BuildControls(const res::DialogTemplate& dialog) {
     gtk_widget_set_size_request(widget, scale.X(control.width), scale.Y(control.height));
     gtk_fixed_put(GTK_FIXED(m_fixed), widget, scale.X(control.x), scale.Y(control.y));
     gtk_widget_set_no_show_all(widget, !control.visible);
-    m_controls[control.id] = widget;
+    if (control.id != res::kNoId) m_controls[control.id] = widget;
   }
 }
 
