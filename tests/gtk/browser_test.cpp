@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 #include "host/external_dispatcher.h"
+#include "platform/gtk/gtk_system.h"
 #include "platform/gtk/webkit_browser.h"
 #include "platform/unicode.h"
 #include "support/temp_folder.h"
@@ -166,6 +168,49 @@ TEST_F(BrowserTest, PageDialogsAreTheClientsMessageBoxes) {
   EXPECT_EQ(m_test.dialogs.boxes[0].text, u"你好");
   EXPECT_EQ(m_test.dialogs.boxes[1].text, u"继续吗？");
   EXPECT_EQ(m_test.dialogs.boxes[1].style, kMbOkCancel);
+}
+
+// The page's alert and confirm as real message boxes, answered from the keyboard.
+TEST(BrowserDialogsTest, AlertsAndConfirmsAreAnsweredWithTheKeyboard) {
+  gtk_init(nullptr, nullptr);
+  test::TempFolder folder;
+  TestPlatform test(folder.Path());
+  GtkDialogs dialogs;
+  PageRegistration page;
+  ExternalDispatcher dispatcher(test.platform, page, ScriptHostLinks{});
+  WebKitBrowser browser(
+      ZEVA_BUILD_WEB_EXTENSION_DIR,
+      [&](int32_t id, std::span<const ScriptValue> args, std::u16string_view url) {
+        return dispatcher.Invoke(id, args, url);
+      },
+      dialogs, test.shell, [] { return 0u; });
+  GtkWidget* window = gtk_offscreen_window_new();
+  gtk_container_add(GTK_CONTAINER(window), browser.Widget());
+  gtk_widget_show_all(window);
+  bool loaded = false;
+  g_signal_connect(browser.Widget(), "load-changed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
+                     if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(flag) = true;
+                   }),
+                   &loaded);
+  browser.LoadHtml("<p>dialogs</p>", kPortalBase);
+  ASSERT_TRUE(test::RunUntil([&] { return loaded; }));
+
+  auto answerWith = [](const char* key) {
+    const std::string command = std::string(
+                                    "xdotool search --sync --name '^来自网页的消息$' "
+                                    "windowfocus --sync key ") +
+                                key + " &";
+    return std::system(command.c_str()) == 0;
+  };
+  WebKitWebView* view = WEBKIT_WEB_VIEW(browser.Widget());
+  ASSERT_TRUE(answerWith("Return"));
+  EXPECT_EQ(test::Evaluate(view, "confirm('继续吗？')"), "true");
+  ASSERT_TRUE(answerWith("Escape"));
+  EXPECT_EQ(test::Evaluate(view, "confirm('继续吗？')"), "false");
+  ASSERT_TRUE(answerWith("Return"));
+  EXPECT_EQ(test::Evaluate(view, "alert('你好'); 'after'"), "after");
+  gtk_widget_destroy(window);
 }
 
 }  // namespace

@@ -219,6 +219,9 @@ int GtkDialogs::ShowMessageBox(uint32_t owner, const std::u16string& text,
       closeAnswer = kIdOk;
       break;
   }
+  // The first button is the default one, as on Windows: Enter presses it.
+  gtk_dialog_set_default_response(
+      GTK_DIALOG(dialog), buttons == kMbYesNoCancel || buttons == kMbYesNo ? kIdYes : kIdOk);
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
   return response > 0 ? response : closeAnswer;

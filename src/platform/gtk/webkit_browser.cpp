@@ -28,6 +28,8 @@ struct BrowserLink {
 
 namespace {
 
+constexpr char16_t kPageDialogCaption[] = u"来自网页的消息";
+
 // A report waits this long for the page; a stuck page must not stop a transfer for ever.
 constexpr auto kPageTimeout = std::chrono::seconds(10);
 
@@ -289,13 +291,13 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
         const uint32_t boxOwner = browser->m_owner ? browser->m_owner() : 0;
         switch (webkit_script_dialog_get_dialog_type(dialog)) {
           case WEBKIT_SCRIPT_DIALOG_ALERT:
-            browser->m_dialogs.ShowMessageBox(boxOwner, text, u"", kMbOk);
+            browser->m_dialogs.ShowMessageBox(boxOwner, text, kPageDialogCaption, kMbOk);
             return TRUE;
           case WEBKIT_SCRIPT_DIALOG_CONFIRM:
           case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
             webkit_script_dialog_confirm_set_confirmed(
-                dialog,
-                browser->m_dialogs.ShowMessageBox(boxOwner, text, u"", kMbOkCancel) == kIdOk);
+                dialog, browser->m_dialogs.ShowMessageBox(boxOwner, text, kPageDialogCaption,
+                                                          kMbOkCancel) == kIdOk);
             return TRUE;
           default:
             return FALSE;
