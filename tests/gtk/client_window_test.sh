@@ -13,6 +13,15 @@ check() {  # check "what" command...
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 
+# Polls a condition for up to five seconds: the client answers events in its own time.
+eventually() {
+  for _ in $(seq 1 50); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  "$@"
+}
+
 cp "$program" "$work/zeva"
 "$work/zeva" >"$work/client.log" 2>&1 &
 first=$!
@@ -40,9 +49,8 @@ check "the skin is drawn" awk -v d="$band" 'BEGIN { exit !(d > 0.02) }'
 
 # The top 30 pixels drag the window; a press below them does not.
 xdotool mousemove 400 15 mousedown 1 mousemove 420 25 mousemove 450 55 mouseup 1
-sleep 0.5
-eval "$(geometry)"
-check "dragging the strip moves the window" test "$X,$Y" = "50,40"
+moved() { eval "$(geometry)"; test "$X,$Y" = "50,40"; }
+check "dragging the strip moves the window" eventually moved
 xdotool windowmove "$window" 0 0
 sleep 0.3
 xdotool mousemove 300 31 mousedown 1 mousemove 350 81 mouseup 1
@@ -59,9 +67,8 @@ check "the first instance still runs" kill -0 "$first"
 # With "exit" set to 1 the close button hides the window; with 2 it ends the client (code 0).
 sed -i 's/^\[system\]\r$/&\nexit=1\r/' "$work/config.ini"
 xdotool mousemove 781 14 sleep 0.3 click 1
-sleep 0.5
-check "exit=1: the close button hides the window" \
-  test -z "$(xdotool search --onlyvisible --name '^KIVO穿越火线泽瓦助手$' 2>/dev/null)"
+hidden() { test -z "$(xdotool search --onlyvisible --name '^KIVO穿越火线泽瓦助手$' 2>/dev/null)"; }
+check "exit=1: the close button hides the window" eventually hidden
 kill "$first"
 wait "$first" 2>/dev/null
 sed -i 's/^exit=1/exit=2/' "$work/config.ini"
