@@ -139,6 +139,7 @@ TEST_F(BrowserTest, PagesFromElsewhereAreRefused) {
 
 TEST_F(BrowserTest, ReportsReachTheRegisteredDocument) {
   Load(
+      "<iframe id='f' srcdoc='<p>inner</p>'></iframe>"
       "<script>var reports=[];function OnDownloadProgress(c,h,l,v){reports.push([c,h,l,v]);}"
       "</script>");
   EXPECT_FALSE(ReportFromThread(1, 0, 1, 10));  // nothing registered yet
@@ -146,6 +147,8 @@ TEST_F(BrowserTest, ReportsReachTheRegisteredDocument) {
   EXPECT_EQ(Eval("external.SetCallBack(window)"), "0");
   EXPECT_EQ(Eval("external.SetCallBack(Object.create(HTMLDocument.prototype))"), "0");
   EXPECT_EQ(Eval("external.SetCallBack(document.body)"), "0");
+  // A frame's document is not the page's: reports would go to the page, not the frame.
+  EXPECT_EQ(Eval("external.SetCallBack(document.getElementById('f').contentDocument)"), "0");
   EXPECT_FALSE(m_page.HasRegistration());
 
   EXPECT_EQ(Eval("external.SetCallBack(document)"), "0");

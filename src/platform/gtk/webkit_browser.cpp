@@ -12,18 +12,56 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "platform/gtk/browser_protocol.h"
 #include "platform/unicode.h"
 
 namespace zeva::gtk {
 
+// A report waiting for the page. Finished by the page's answer, by the browser going away,
+// or by the waiting thread's time-out.
+struct PageCall {
+  std::string script;
+  uint64_t generation = 0;
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;
+  bool called = false;
+
+  void Finish(bool wasCalled) {
+    {
+      const std::lock_guard lock(mutex);
+      if (finished) return;
+      finished = true;
+      called = wasCalled;
+    }
+    done.notify_all();
+  }
+};
+
 // What a page object needs of its browser, shared so that an object outliving the browser
 // (the registration lives until the process ends) finds it gone instead of dangling.
 struct BrowserLink {
   std::mutex mutex;
-  WebKitWebView* view = nullptr;        // main thread only; null once the browser is gone
+  WebKitWebView* view = nullptr;        // null once the browser is gone
+  std::thread::id uiThread;             // the thread that runs the page
   std::atomic<uint64_t> generation{0};  // counts committed page loads
+  std::vector<std::weak_ptr<PageCall>> pending;
+
+  // Ends every report still waiting: the page they wait for will not answer any more.
+  void Abandon() {
+    std::vector<std::weak_ptr<PageCall>> calls;
+    {
+      const std::lock_guard lock(mutex);
+      view = nullptr;
+      calls.swap(pending);
+    }
+    for (const std::weak_ptr<PageCall>& weak : calls) {
+      if (const std::shared_ptr<PageCall> call = weak.lock()) call->Finish(false);
+    }
+  }
 };
 
 namespace {
@@ -32,6 +70,37 @@ constexpr char16_t kPageDialogCaption[] = u"来自网页的消息";
 
 // A report waits this long for the page; a stuck page must not stop a transfer for ever.
 constexpr auto kPageTimeout = std::chrono::seconds(10);
+
+struct QueuedCall {
+  std::shared_ptr<BrowserLink> link;
+  std::shared_ptr<PageCall> call;
+};
+
+// Runs on the page's thread, from the main loop.
+gboolean StartPageCall(gpointer data) {
+  const auto* queued = static_cast<QueuedCall*>(data);
+  WebKitWebView* view = nullptr;
+  {
+    const std::lock_guard lock(queued->link->mutex);
+    view = queued->link->view;
+  }
+  if (!view || queued->link->generation.load() != queued->call->generation) {
+    queued->call->Finish(false);
+    return G_SOURCE_REMOVE;
+  }
+  webkit_web_view_evaluate_javascript(
+      view, queued->call->script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer holder) {
+        const auto* call = static_cast<std::shared_ptr<PageCall>*>(holder);
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+        (*call)->Finish(value && jsc_value_to_boolean(value));
+        if (value) g_object_unref(value);
+        delete call;
+      },
+      new std::shared_ptr<PageCall>(queued->call));
+  return G_SOURCE_REMOVE;
+}
 
 class PageObject final : public IScriptObject {
  public:
@@ -47,98 +116,34 @@ class PageObject final : public IScriptObject {
   bool CallPageFunction(std::u16string_view name, std::span<const int32_t> args) override {
     // The page that registered must still be the one shown.
     if (m_link->generation.load() != m_generation) return false;
-    std::string script = "(function(){var f=window['" + Utf16ToUtf8(name) +
-                         "'];if(typeof f!=='function')return false;f(";
-    for (size_t i = 0; i < args.size(); ++i) {
-      if (i) script += ',';
-      script += std::to_string(args[i]);
-    }
-    script += ");return true;})()";
-
-    struct Call {
-      std::shared_ptr<BrowserLink> link;
-      std::string script;
-      uint64_t generation;
-      std::mutex mutex;
-      std::condition_variable done;
-      bool finished = false;
-      bool called = false;
-      GMainLoop* loop = nullptr;
-    };
-    auto call = std::make_shared<Call>();
-    call->link = m_link;
-    call->script = std::move(script);
+    auto call = std::make_shared<PageCall>();
     call->generation = m_generation;
-
-    auto start = [](gpointer data) -> gboolean {
-      auto* holder = static_cast<std::shared_ptr<Call>*>(data);
-      std::shared_ptr<Call> c = *holder;
-      WebKitWebView* view = nullptr;
-      {
-        const std::lock_guard lock(c->link->mutex);
-        view = c->link->view;
-      }
-      if (!view || c->link->generation.load() != c->generation) {
-        {
-          const std::lock_guard lock(c->mutex);
-          c->finished = true;
-        }
-        c->done.notify_all();
-        if (c->loop) g_main_loop_quit(c->loop);
-        return G_SOURCE_REMOVE;
-      }
-      webkit_web_view_evaluate_javascript(
-          view, c->script.c_str(), -1, nullptr, nullptr, nullptr,
-          [](GObject* source, GAsyncResult* result, gpointer data2) {
-            auto* h = static_cast<std::shared_ptr<Call>*>(data2);
-            std::shared_ptr<Call> c2 = *h;
-            delete h;
-            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
-                                                                         result, nullptr);
-            const bool called = value && jsc_value_to_boolean(value);
-            if (value) g_object_unref(value);
-            {
-              const std::lock_guard lock(c2->mutex);
-              c2->finished = true;
-              c2->called = called;
-            }
-            c2->done.notify_all();
-            if (c2->loop) g_main_loop_quit(c2->loop);
-          },
-          new std::shared_ptr<Call>(c));
-      return G_SOURCE_REMOVE;
-    };
-    if (g_main_context_is_owner(g_main_context_default())) {
-      // On the page's own thread: run a nested loop until the page has answered.
-      call->loop = g_main_loop_new(nullptr, FALSE);
-      auto* holder = new std::shared_ptr<Call>(call);
-      start(holder);
-      delete holder;
-      const guint timeout = g_timeout_add_seconds(
-          static_cast<guint>(kPageTimeout.count()),
-          [](gpointer loop) -> gboolean {
-            g_main_loop_quit(static_cast<GMainLoop*>(loop));
-            return G_SOURCE_REMOVE;
-          },
-          call->loop);
-      bool finished = false;
-      {
-        const std::lock_guard lock(call->mutex);
-        finished = call->finished;
-      }
-      if (!finished) g_main_loop_run(call->loop);
-      g_source_remove(timeout);
-      g_main_loop_unref(call->loop);
-      call->loop = nullptr;
-      const std::lock_guard lock(call->mutex);
-      return call->called;
+    call->script = "(function(){var f=window['" + Utf16ToUtf8(name) +
+                   "'];if(typeof f!=='function')return false;f(";
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (i) call->script += ',';
+      call->script += std::to_string(args[i]);
     }
-    g_main_context_invoke_full(
-        g_main_context_default(), G_PRIORITY_DEFAULT, start, new std::shared_ptr<Call>(call),
-        [](gpointer data) { delete static_cast<std::shared_ptr<Call>*>(data); });
+    call->script += ");return true;})()";
+
+    bool onPageThread = false;
+    {
+      const std::lock_guard lock(m_link->mutex);
+      if (!m_link->view) return false;
+      onPageThread = std::this_thread::get_id() == m_link->uiThread;
+      if (!onPageThread) {
+        std::erase_if(m_link->pending, [](const auto& weak) { return weak.expired(); });
+        m_link->pending.push_back(call);
+      }
+    }
+    // Always through the main loop: never on this thread, and never waited for on the page's
+    // own thread (the page may be inside a synchronous call that this report would wait on).
+    g_idle_add_full(G_PRIORITY_DEFAULT, StartPageCall, new QueuedCall{m_link, call},
+                    [](gpointer data) { delete static_cast<QueuedCall*>(data); });
+    if (onPageThread) return true;  // queued: the page receives it right after this turn
     std::unique_lock lock(call->mutex);
     call->done.wait_for(lock, kPageTimeout, [&] { return call->finished; });
-    return call->called;
+    return call->finished && call->called;
   }
 
  private:
@@ -210,18 +215,22 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
       m_shell(shell),
       m_owner(std::move(owner)),
       m_link(std::make_shared<BrowserLink>()) {
-  // The channel: an abstract socket only this user's web processes are let in.
-  static std::atomic<unsigned> counter{0};
-  m_socketName = "zeva-browser-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  // The channel: an abstract socket with an unguessable name, only this user's processes
+  // let in. A name taken already (by anyone) is never used: another one is drawn.
   m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path + 1, m_socketName.data(), m_socketName.size());
-  const auto length =
-      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + m_socketName.size());
-  if (m_listenFd >= 0 && ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-      ::listen(m_listenFd, 8) == 0) {
-    m_listenSource = g_unix_fd_add(m_listenFd, G_IO_IN, &WebKitBrowser::OnListen, this);
+  for (int attempt = 0; m_listenFd >= 0 && attempt < 8 && !m_listenSource; ++attempt) {
+    gchar* random = g_uuid_string_random();
+    const std::string name = std::string("zeva-browser-") + random;
+    g_free(random);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        ::listen(m_listenFd, 8) == 0) {
+      m_socketName = name;
+      m_listenSource = g_unix_fd_add(m_listenFd, G_IO_IN, &WebKitBrowser::OnListen, this);
+    }
   }
 
   m_context = webkit_web_context_new();
@@ -247,6 +256,7 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
   {
     const std::lock_guard lock(m_link->mutex);
     m_link->view = m_view;
+    m_link->uiThread = std::this_thread::get_id();
   }
   WebKitSettings* settings = webkit_web_view_get_settings(m_view);
   webkit_settings_set_hardware_acceleration_policy(settings,
@@ -319,11 +329,8 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
 }
 
 WebKitBrowser::~WebKitBrowser() {
-  {
-    const std::lock_guard lock(m_link->mutex);
-    m_link->view = nullptr;
-  }
   m_link->generation.fetch_add(1);
+  m_link->Abandon();
   for (Connection& connection : m_connections) {
     g_source_remove(connection.source);
     ::close(connection.fd);

@@ -73,7 +73,7 @@ GVariant* Tag(const char* tag, GVariant* value) {
   return g_variant_new("(sv)", tag, value);
 }
 
-GVariant* EncodeArgument(JSCValue* value) {
+GVariant* EncodeArgument(JSCValue* value, WebKitWebPage* page) {
   if (jsc_value_is_undefined(value)) return Tag("e", g_variant_new_boolean(FALSE));
   if (jsc_value_is_null(value)) return Tag("n", g_variant_new_boolean(FALSE));
   if (jsc_value_is_boolean(value))
@@ -88,8 +88,10 @@ GVariant* EncodeArgument(JSCValue* value) {
   // Only the page's own document counts as one (an object made to look like it does not).
   bool isDocument = false;
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  // Reports go to the top page: only its own document registers (not a frame's).
   if (WebKitDOMNode* node = webkit_dom_node_for_js_value(value)) {
-    isDocument = WEBKIT_DOM_IS_HTML_DOCUMENT(node);
+    isDocument = WEBKIT_DOM_IS_HTML_DOCUMENT(node) &&
+                 node == WEBKIT_DOM_NODE(webkit_web_page_get_dom_document(page));
   }
   G_GNUC_END_IGNORE_DEPRECATIONS
   char* text = jsc_value_to_string(value);
@@ -116,9 +118,20 @@ JSCValue* DecodeResult(JSCContext* context, GVariant* tagged) {
   return result;
 }
 
+// Script functions can outlive their frame (a removed iframe's function kept in a
+// variable): each holds its own reference to the frame and the page.
 struct MethodData {
   int id;
-  WebKitFrame* frame;  // weak: the frame outlives its script objects
+  WebKitFrame* frame;
+  WebKitWebPage* page;
+  MethodData(int methodId, WebKitFrame* f, WebKitWebPage* p)
+      : id(methodId),
+        frame(static_cast<WebKitFrame*>(g_object_ref(f))),
+        page(static_cast<WebKitWebPage*>(g_object_ref(p))) {}
+  ~MethodData() {
+    g_object_unref(frame);
+    g_object_unref(page);
+  }
 };
 
 JSCValue* CallMethod(GPtrArray* args, gpointer userData) {
@@ -127,9 +140,10 @@ JSCValue* CallMethod(GPtrArray* args, gpointer userData) {
   GVariantBuilder builder;
   g_variant_builder_init(&builder, G_VARIANT_TYPE("a(sv)"));
   for (guint i = 0; args && i < args->len; ++i) {
-    g_variant_builder_add_value(&builder, EncodeArgument(static_cast<JSCValue*>(args->pdata[i])));
+    g_variant_builder_add_value(
+        &builder, EncodeArgument(static_cast<JSCValue*>(args->pdata[i]), method->page));
   }
-  const char* uri = method->frame ? webkit_frame_get_uri(method->frame) : "";
+  const char* uri = webkit_frame_get_uri(method->frame);
   GVariant* request =
       g_variant_ref_sink(g_variant_new("(isa(sv))", method->id, uri ? uri : "", &builder));
   GVariant* reply = Exchange(request);
@@ -163,7 +177,8 @@ JSCValue* CallMethod(GPtrArray* args, gpointer userData) {
 }
 
 struct ExternalData {
-  WebKitFrame* frame;
+  WebKitFrame* frame;  // referenced, like the page
+  WebKitWebPage* page;
   std::vector<JSCValue*> functions;  // one cached function per method
 };
 
@@ -172,6 +187,8 @@ void FreeExternal(gpointer data) {
   for (JSCValue* function : external->functions) {
     if (function) g_object_unref(function);
   }
+  g_object_unref(external->frame);
+  g_object_unref(external->page);
   delete external;
 }
 
@@ -188,7 +205,7 @@ JSCValue* GetProperty(JSCClass*, JSCContext* context, gpointer instance, const c
   if (id == 0) return nullptr;  // unknown names are undefined: calling them is a TypeError
   JSCValue*& cached = external->functions[static_cast<size_t>(id - 1)];
   if (!cached) {
-    auto* method = new MethodData{id, external->frame};
+    auto* method = new MethodData(id, external->frame, external->page);
     cached = jsc_value_new_function_variadic(
         context, name, G_CALLBACK(CallMethod), method,
         [](gpointer p) { delete static_cast<MethodData*>(p); }, JSC_TYPE_VALUE);
@@ -206,13 +223,16 @@ gchar** EnumerateProperties(JSCClass*, JSCContext*, gpointer) {
   return names;
 }
 
-void WindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage*, WebKitFrame* frame, gpointer) {
+void WindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame,
+                         gpointer) {
   JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, world);
   static JSCClassVTable vtable = {GetProperty, nullptr, HasProperty, nullptr, EnumerateProperties,
                                   nullptr,     nullptr, nullptr,     nullptr};
   JSCClass* cls =
       jsc_context_register_class(context, "ZevaExternal", nullptr, &vtable, FreeExternal);
-  auto* data = new ExternalData{frame, std::vector<JSCValue*>(g_methods.size(), nullptr)};
+  auto* data = new ExternalData{static_cast<WebKitFrame*>(g_object_ref(frame)),
+                                static_cast<WebKitWebPage*>(g_object_ref(page)),
+                                std::vector<JSCValue*>(g_methods.size(), nullptr)};
   JSCValue* external = jsc_value_new_object(context, data, cls);
   JSCValue* global = jsc_context_get_global_object(context);
   jsc_value_object_define_property_data(
@@ -244,7 +264,13 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
   std::memcpy(address.sun_path, path, length);
   if (abstract) address.sun_path[0] = '\0';
   const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length);
-  if (g_socket >= 0 && ::connect(g_socket, reinterpret_cast<sockaddr*>(&address), size) != 0) {
+  // Only the client itself may answer the page: the peer must be our own user.
+  ucred peer{};
+  socklen_t peerSize = sizeof peer;
+  if (g_socket >= 0 && (!path[0] || path[0] != '@' || path[1] == '\0' ||
+                        ::connect(g_socket, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+                        ::getsockopt(g_socket, SOL_SOCKET, SO_PEERCRED, &peer, &peerSize) != 0 ||
+                        peer.uid != ::getuid())) {
     ::close(g_socket);
     g_socket = -1;
   }
