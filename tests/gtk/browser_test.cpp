@@ -163,6 +163,22 @@ TEST_F(BrowserTest, ReportsReachTheRegisteredDocument) {
   EXPECT_EQ(Eval("reports.length"), "0");
 }
 
+TEST_F(BrowserTest, AnUnreachableServerShowsTheChineseErrorPage) {
+  bool finished = false;
+  const gulong handler = g_signal_connect(
+      View(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
+        if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(flag) = true;
+      }),
+      &finished);
+  // A loopback port nothing listens on (and one WebKit does not block).
+  const std::string address = "http://127.0.0.1:39127/CF30/CF_Index.aspx?ToolId=1";
+  m_browser.Navigate(Utf8ToUtf16(address));
+  RunUntil([&] { return finished && Eval("document.title") == "无法打开页面"; });
+  g_signal_handler_disconnect(View(), handler);
+  EXPECT_EQ(Eval("document.title"), "无法打开页面");
+  EXPECT_EQ(Eval("document.querySelector('a').getAttribute('href')"), address);
+}
+
 TEST_F(BrowserTest, PageDialogsAreTheClientsMessageBoxes) {
   Load("<p>dialogs</p>");
   m_test.dialogs.answers = {kIdOk, kIdCancel};

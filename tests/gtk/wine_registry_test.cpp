@@ -52,12 +52,23 @@ TEST(WineRegistryTest, OtherTypesAndMissingNamesReadNothing) {
 
 TEST(WineRegistryTest, RootsMapToThePrefixFiles) {
   test::TempFolder prefix;
-  test::WriteBytes(prefix / u"user.reg", kUserReg);
-  test::WriteBytes(prefix / u"system.reg", "[Software\\\\M]\n\"V\"=\"machine\"\n");
+  test::WriteBytes(prefix / u"system.reg",
+                   "[Software\\\\M]\n\"V\"=\"machine\"\n"
+                   "[Software\\\\Wow6432Node\\\\W]\n\"V\"=\"32-bit view\"\n"
+                   "[Software\\\\W]\n\"V\"=\"64-bit view\"\n"
+                   "[Software\\\\Classes\\\\.zip]\n@=\"machine zip\"\n"
+                   "[Software\\\\Classes\\\\.cfg]\n@=\"machine cfg\"\n");
+  test::WriteBytes(prefix / u"user.reg",
+                   std::string(kUserReg) + "\n[Software\\\\Classes\\\\.zip]\n@=\"user zip\"\n");
   WineRegistry registry(test::NativePath(prefix.Path()).string());
   EXPECT_EQ(registry.ReadString(RegistryRoot::kCurrentUser, u"Software\\KIVO\\CF", u""),
             u"default text");
   EXPECT_EQ(registry.ReadString(RegistryRoot::kLocalMachine, u"Software\\M", u"V"), u"machine");
+  // A 32-bit program sees the Wow6432Node branch first.
+  EXPECT_EQ(registry.ReadString(RegistryRoot::kLocalMachine, u"Software\\W", u"V"), u"32-bit view");
+  // Classes: the user's before the machine's.
+  EXPECT_EQ(registry.ReadString(RegistryRoot::kClassesRoot, u".zip", u""), u"user zip");
+  EXPECT_EQ(registry.ReadString(RegistryRoot::kClassesRoot, u".cfg", u""), u"machine cfg");
   EXPECT_FALSE(registry.ReadString(RegistryRoot::kClassesRoot, u"Software\\M", u"V"));
   EXPECT_FALSE(registry.ReadString(RegistryRoot::kUsers, u"Software\\M", u"V"));
   WineRegistry missing("/nonexistent-prefix");

@@ -11,6 +11,7 @@
 #if !defined(_WIN32)
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 namespace zeva {
@@ -115,6 +116,27 @@ TEST_F(FilesTest, AWriteThatRunsOutOfSpaceKeepsTheOldFile) {
   setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadBytes(file), "old contents");
+}
+#endif
+
+#if !defined(_WIN32)
+// Special files must not hang the client, and links must survive a rewrite.
+TEST_F(FilesTest, FifosAreRefusedAndLinksKept) {
+  const std::u16string fifo = m_folder / u"pipe.ini";
+  ASSERT_EQ(mkfifo(test::NativePath(fifo).c_str(), 0600), 0);
+  EXPECT_FALSE(m_files->ReadAll(fifo));  // returns at once: no writer is waited for
+  EXPECT_FALSE(m_files->Copy(fifo, m_folder / u"copy.ini"));
+
+  const std::u16string real = m_folder / u"real.ini", link = m_folder / u"link.ini";
+  WriteBytes(real, "old");
+  std::filesystem::create_symlink(test::NativePath(real), test::NativePath(link));
+  ASSERT_TRUE(m_files->ReplaceContents(link, "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(test::NativePath(link)));
+  EXPECT_EQ(ReadBytes(real), "new");
+  WriteBytes(m_folder / u"source.ini", "copied");
+  ASSERT_TRUE(m_files->Copy(m_folder / u"source.ini", link));
+  EXPECT_TRUE(std::filesystem::is_symlink(test::NativePath(link)));
+  EXPECT_EQ(ReadBytes(real), "copied");
 }
 #endif
 

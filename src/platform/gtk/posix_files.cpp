@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -128,6 +129,32 @@ class PosixFileReader final : public IFileReader {
   int m_fd;
 };
 
+// Opens a regular file for reading. A FIFO or device is refused before anything can block
+// on it (opening a FIFO for reading waits for a writer).
+int OpenRegularForReading(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// The file a path names: a symbolic link is followed, so that replacing the file keeps the
+// link (and the file it points to) instead of putting a plain file in its place.
+std::string ReplacementTarget(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved) return path;
+  std::string target = resolved;
+  std::free(resolved);
+  return target;
+}
+
 bool CopyContents(int from, int to) {
   char buffer[65536];
   for (;;) {
@@ -220,8 +247,8 @@ bool PosixFileSystem::Remove(std::u16string_view path) {
 
 bool PosixFileSystem::Copy(std::u16string_view source, std::u16string_view target) {
   const std::string from = ToNativePath(source);
-  const std::string to = ToNativePath(target);
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  const std::string to = ReplacementTarget(ToNativePath(target));
+  const int in = OpenRegularForReading(from);
   if (in < 0) return false;
   struct stat st {
   }, targetStat{};
@@ -249,7 +276,7 @@ bool PosixFileSystem::Move(std::u16string_view source, std::u16string_view targe
 }
 
 std::optional<std::string> PosixFileSystem::ReadAll(std::u16string_view path) {
-  const int fd = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularForReading(ToNativePath(path));
   if (fd < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -271,7 +298,7 @@ std::optional<std::string> PosixFileSystem::ReadAll(std::u16string_view path) {
 }
 
 bool PosixFileSystem::ReplaceContents(std::u16string_view path, std::string_view bytes) {
-  const std::string native = ToNativePath(path);
+  const std::string native = ReplacementTarget(ToNativePath(path));
   struct stat st {};
   mode_t mode = NewFileMode();
   if (::stat(native.c_str(), &st) == 0) {
@@ -295,7 +322,7 @@ std::unique_ptr<IFileWriter> PosixFileSystem::OpenForAppend(std::u16string_view 
 }
 
 std::unique_ptr<IFileReader> PosixFileSystem::OpenForReading(std::u16string_view path) {
-  const int fd = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularForReading(ToNativePath(path));
   if (fd < 0) return nullptr;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {

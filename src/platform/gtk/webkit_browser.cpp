@@ -275,8 +275,13 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
       m_view, "load-failed",
       G_CALLBACK(+[](WebKitWebView* view, WebKitLoadEvent, gchar* uri, GError* error,
                      gpointer) -> gboolean {
-        if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
-          return FALSE;  // a navigation replaced by another one
+        // Only a page that could not be fetched gets the error page: a replaced navigation,
+        // a link that became a download, a type that cannot be shown or another program's
+        // scheme keep the page that is showing.
+        if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+            g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL) ||
+            error->domain == WEBKIT_POLICY_ERROR || error->domain == WEBKIT_PLUGIN_ERROR) {
+          return FALSE;
         }
         webkit_web_view_load_alternate_html(view, ErrorPage(uri).c_str(), uri, uri);
         return TRUE;

@@ -188,14 +188,40 @@ WineRegistry::WineRegistry(std::string prefix) : m_prefix(std::move(prefix)) {
 std::optional<std::u16string> WineRegistry::ReadString(RegistryRoot root,
                                                        std::u16string_view keyPath,
                                                        std::u16string_view valueName) {
-  const char* file = root == RegistryRoot::kCurrentUser    ? "/user.reg"
-                     : root == RegistryRoot::kLocalMachine ? "/system.reg"
-                                                           : nullptr;
-  if (!file || m_prefix.empty()) return std::nullopt;
-  std::ifstream in(m_prefix + file, std::ios::binary);
-  if (!in) return std::nullopt;
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return FindRegistryString(text, keyPath, valueName);
+  if (m_prefix.empty()) return std::nullopt;
+  auto read = [&](const char* file) {
+    std::ifstream in(m_prefix + file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  auto find = [&](const std::string& text, std::u16string_view path) {
+    return text.empty() ? std::nullopt : FindRegistryString(text, path, valueName);
+  };
+  while (!keyPath.empty() && keyPath.front() == u'\\') keyPath.remove_prefix(1);
+  switch (root) {
+    case RegistryRoot::kCurrentUser:
+      return find(read("/user.reg"), keyPath);
+    case RegistryRoot::kLocalMachine: {
+      const std::string machine = read("/system.reg");
+      // The client is a 32-bit program: in a 64-bit prefix its view of Software is the
+      // Wow6432Node branch, where 32-bit installers write; the shared keys come next.
+      constexpr std::u16string_view kSoftware = u"Software\\";
+      if (keyPath.size() > kSoftware.size() &&
+          EqualsIgnoreCase(keyPath.substr(0, kSoftware.size()), kSoftware)) {
+        const std::u16string redirected = std::u16string(u"Software\\Wow6432Node\\") +
+                                          std::u16string(keyPath.substr(kSoftware.size()));
+        if (auto value = find(machine, redirected)) return value;
+      }
+      return find(machine, keyPath);
+    }
+    case RegistryRoot::kClassesRoot: {
+      // The user's classes take the place of the machine's.
+      const std::u16string classes = u"Software\\Classes\\" + std::u16string(keyPath);
+      if (auto value = find(read("/user.reg"), classes)) return value;
+      return find(read("/system.reg"), classes);
+    }
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace zeva::posix
