@@ -13,14 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-    text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-    text.remove_suffix(1);
-  return text;
-}
-
 bool IsIdentifier(std::string_view text) {
   if (text.empty() || text.size() > 64) return false;
   for (char c : text) {

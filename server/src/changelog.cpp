@@ -10,14 +10,6 @@
 namespace zeva::toolserver {
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-    text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-    text.remove_suffix(1);
-  return text;
-}
-
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }

@@ -1,10 +1,20 @@
 #include "reply_text.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
 namespace zeva::toolserver {
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+    text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+    text.remove_suffix(1);
+  return text;
+}
 
 void SetTextReply(httplib::Response& response, int status, std::string_view text) {
   response.status = status;

@@ -17,6 +17,9 @@ std::string ContentTypeFor(std::string_view fileName);
 // Escapes &, <, >, " and ' for HTML text and attribute values.
 std::string EscapeHtml(std::string_view text);
 
+// The text without white space at either end.
+std::string_view Trim(std::string_view text);
+
 // A JSON string literal, quotes included; control characters and non-ASCII stay valid JSON.
 std::string JsonString(std::string_view utf8);
 

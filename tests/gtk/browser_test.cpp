@@ -45,16 +45,9 @@ class BrowserTest : public ::testing::Test {
   }
 
   void Load(const std::string& body, const std::string& base = kPortalBase) {
-    bool finished = false;
-    const gulong handler =
-        g_signal_connect(View(), "load-changed",
-                         G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
-                           if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(flag) = true;
-                         }),
-                         &finished);
-    m_browser.LoadHtml("<!DOCTYPE html><html><body>" + body + "</body></html>", base);
-    RunUntil([&] { return finished; });
-    g_signal_handler_disconnect(View(), handler);
+    ASSERT_TRUE(test::LoadAndWait(View(), [&] {
+      m_browser.LoadHtml("<!DOCTYPE html><html><body>" + body + "</body></html>", base);
+    }));
   }
 
   std::string Eval(const std::string& script) { return test::Evaluate(View(), script); }
@@ -164,17 +157,10 @@ TEST_F(BrowserTest, ReportsReachTheRegisteredDocument) {
 }
 
 TEST_F(BrowserTest, AnUnreachableServerShowsTheChineseErrorPage) {
-  bool finished = false;
-  const gulong handler = g_signal_connect(
-      View(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
-        if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(flag) = true;
-      }),
-      &finished);
   // A loopback port nothing listens on (and one WebKit does not block).
   const std::string address = "http://127.0.0.1:39127/CF30/CF_Index.aspx?ToolId=1";
-  m_browser.Navigate(Utf8ToUtf16(address));
-  RunUntil([&] { return finished && Eval("document.title") == "无法打开页面"; });
-  g_signal_handler_disconnect(View(), handler);
+  test::LoadAndWait(View(), [&] { m_browser.Navigate(Utf8ToUtf16(address)); });
+  RunUntil([&] { return Eval("document.title") == "无法打开页面"; });
   EXPECT_EQ(Eval("document.title"), "无法打开页面");
   EXPECT_EQ(Eval("document.querySelector('a').getAttribute('href')"), address);
 }
@@ -206,14 +192,8 @@ TEST(BrowserDialogsTest, AlertsAndConfirmsAreAnsweredWithTheKeyboard) {
   GtkWidget* window = gtk_offscreen_window_new();
   gtk_container_add(GTK_CONTAINER(window), browser.Widget());
   gtk_widget_show_all(window);
-  bool loaded = false;
-  g_signal_connect(browser.Widget(), "load-changed",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
-                     if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(flag) = true;
-                   }),
-                   &loaded);
-  browser.LoadHtml("<p>dialogs</p>", kPortalBase);
-  ASSERT_TRUE(test::RunUntil([&] { return loaded; }));
+  ASSERT_TRUE(test::LoadAndWait(WEBKIT_WEB_VIEW(browser.Widget()),
+                                [&] { browser.LoadHtml("<p>dialogs</p>", kPortalBase); }));
 
   auto answerWith = [](const char* key) {
     const std::string command = std::string(

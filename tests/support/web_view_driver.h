@@ -18,6 +18,20 @@ inline bool RunUntil(const std::function<bool()>& done, int seconds = 30) {
   return done();
 }
 
+// Runs `start` (a navigation) and the main loop until the view has finished loading.
+inline bool LoadAndWait(WebKitWebView* view, const std::function<void()>& start, int seconds = 30) {
+  bool finished = false;
+  const gulong handler = g_signal_connect(
+      view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
+        if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(flag) = true;
+      }),
+      &finished);
+  start();
+  const bool done = RunUntil([&] { return finished; }, seconds);
+  g_signal_handler_disconnect(view, handler);
+  return done;
+}
+
 // The script's result as text, or "<error: ...>".
 inline std::string Evaluate(WebKitWebView* view, const std::string& script) {
   struct Result {
