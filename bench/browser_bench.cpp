@@ -12,9 +12,9 @@
 #include <string>
 
 #include "host/external_dispatcher.h"
-#include "platform/gtk/port_services.h"
-#include "platform/gtk/webkit_browser.h"
 #include "platform/port.h"
+#include "ports/gtk/port_services.h"
+#include "ports/gtk/webkit_browser.h"
 
 namespace {
 

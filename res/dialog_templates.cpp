@@ -1,5 +1,6 @@
 #include "res/dialog_templates.h"
 
+#include "platform/dialogs.h"
 #include "res/resource_ids.h"
 
 namespace zeva::res {
@@ -65,8 +66,8 @@ const std::vector<DialogTemplate>& Templates() {
            {kNoId, ControlKind::kGroupBox, u"开机启动", 196, 138, 81, 53},
            {kAutostartCheck, ControlKind::kCheckBox, u"", 214, 155, 8, 8},
            {kNoId, ControlKind::kStatic, u"开启", 224, 155, 25, 8},
-           {kIdOk, ControlKind::kOwnerDrawButton, u"确定", 180, 197, 50, 14},
-           {kIdCancel, ControlKind::kOwnerDrawButton, u"取消", 235, 197, 50, 14},
+           {zeva::kIdOk, ControlKind::kOwnerDrawButton, u"确定", 180, 197, 50, 14},
+           {zeva::kIdCancel, ControlKind::kOwnerDrawButton, u"取消", 235, 197, 50, 14},
            {kDialogCloseButton, ControlKind::kOwnerDrawButton, u"X", 271, 7, 14, 14},
            {kTitleLabel, ControlKind::kStatic, u"标题", 7, 7, 17, 8},
        }},
@@ -96,7 +97,7 @@ const std::vector<DialogTemplate>& Templates() {
        94,
        false,
        {
-           {kIdOk, ControlKind::kOwnerDrawButton, u"确定", 83, 76, 45, 11},
+           {zeva::kIdOk, ControlKind::kOwnerDrawButton, u"确定", 83, 76, 45, 11},
            {kDialogCloseButton, ControlKind::kOwnerDrawButton, u"X", 236, 7, 15, 14},
            {kAboutText, ControlKind::kStatic, u"Static", 45, 29, 175, 37},
            {kTitleLabel, ControlKind::kStatic, u"标题", 7, 7, 17, 8},

@@ -11,10 +11,6 @@ inline constexpr int kDownloadDialog = 144;
 inline constexpr int kUpdateLogDialog = 151;
 inline constexpr int kAboutDialog = 153;
 
-// Standard dialog commands.
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
-
 // Main window controls.
 inline constexpr int kCloseButton = 1000;
 inline constexpr int kMinimizeButton = 1001;

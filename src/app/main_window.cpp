@@ -1,10 +1,10 @@
 #include "app/main_window.h"
 
-#include "app/window_messages.h"
 #include "app/zeva_app.h"
 #include "game/profile.h"
 #include "res/resource_ids.h"
 #include "ui/png_button.h"
+#include "ui/window_messages.h"
 #include "zeva/endpoints.h"
 
 namespace zeva {
@@ -32,30 +32,31 @@ void Run(const std::function<void()>& hook) {
 
 }  // namespace
 
-CZEVA30Dlg::CZEVA30Dlg(const Platform& platform, IWindowView& view, MainWindowHooks hooks)
-    : m_platform(platform), m_view(view), m_hooks(std::move(hooks)) {}
+CZEVA30Dlg::CZEVA30Dlg(const Platform& platform, IDialogFactory& factory, MainWindowHooks hooks)
+    : CDialogBase(factory, res::kMainDialog), m_platform(platform), m_hooks(std::move(hooks)) {}
 
 void CZEVA30Dlg::OnInitDialog() {
-  m_view.SetIcon(res::kAppIcon);
-  m_view.SetTitle(kMainWindowTitle);
+  IWindowView& view = View();
+  view.SetIcon(res::kAppIcon);
+  view.SetTitle(kMainWindowTitle);
   m_windowModeBusy = false;
-  m_view.SetBounds(0, 0, 800, 600);
-  m_view.SetCaptionless();
+  view.SetBounds(0, 0, 800, 600);
+  view.SetCaptionless();
 
   LoadClientIdentity(m_platform, m_identity);
-  m_view.MoveControl(res::kVersionLabel, 37, 9, 80, 15);
-  m_view.SetControlText(res::kVersionLabel, m_identity.version);
+  view.MoveControl(res::kVersionLabel, 37, 9, 80, 15);
+  view.SetControlText(res::kVersionLabel, m_identity.version);
 
-  m_view.SetBackground(res::kPngMainBackground);
-  m_trayIcon = m_view.AddTrayIcon(res::kAppIcon, kTrayTip);
+  view.SetBackground(res::kPngMainBackground);
+  m_trayIcon = view.AddTrayIcon(res::kAppIcon, kTrayTip);
 
-  m_view.CreateBrowser(1, 32, 798, 567);
+  view.CreateBrowser(1, 32, 798, 567, BrowserSite{false, m_external});
   m_portalUrl = BuildPortalUrl(m_platform, m_identity);
-  m_view.Navigate(m_portalUrl);
+  view.Navigate(m_portalUrl);
 
   for (const ButtonPlace& button : kButtons) {
-    m_view.SetButtonImage(button.id, button.png);
-    m_view.MoveControl(button.id, button.x, button.y, button.width, button.height);
+    view.SetButtonImage(button.id, button.png);
+    view.MoveControl(button.id, button.x, button.y, button.width, button.height);
   }
 }
 
@@ -65,7 +66,7 @@ void CZEVA30Dlg::OnCommand(int id) {
       Close();
       break;
     case res::kMinimizeButton:
-      m_view.Show(kSwMinimize);
+      View().Show(kSwMinimize);
       break;
     case res::kHelpButton:
       ShowMenu(res::kHelpMenu, {});
@@ -79,8 +80,8 @@ void CZEVA30Dlg::OnCommand(int id) {
       break;
     case res::kLoginButton:
       if (m_hooks.login) {
-        m_hooks.login(m_view.GetControlText(res::kUserNameEdit),
-                      m_view.GetControlText(res::kPasswordEdit));
+        m_hooks.login(View().GetControlText(res::kUserNameEdit),
+                      View().GetControlText(res::kPasswordEdit));
       }
       break;
     case res::kCmdUpdateLog:
@@ -99,12 +100,12 @@ void CZEVA30Dlg::OnCommand(int id) {
       ToggleShown();
       break;
     case res::kCmdExit:
-    case res::kIdCancel:
+    case kIdCancel:
       Cancel();
       break;
-    case res::kIdOk: {
+    case kIdOk: {
       // Enter never ends the client: in the login fields it logs in, elsewhere nothing.
-      const int focused = m_view.FocusedControl();
+      const int focused = View().FocusedControl();
       if (focused == res::kUserNameEdit || focused == res::kPasswordEdit) {
         OnCommand(res::kLoginButton);
       }
@@ -123,7 +124,7 @@ intptr_t CZEVA30Dlg::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lPar
         ToggleShown();
       } else if (lParam == kTrayRightDown) {
         ShowMenu(res::kTrayMenu,
-                 {{res::kCmdShowHide, m_view.IsVisible() ? u"隐藏窗口" : u"显示窗口"}});
+                 {{res::kCmdShowHide, View().IsVisible() ? u"隐藏窗口" : u"显示窗口"}});
       }
       return 1;
     case kWmOpenSettings:
@@ -150,12 +151,12 @@ intptr_t CZEVA30Dlg::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lPar
   }
 }
 
-int CZEVA30Dlg::OnHitTest(int defaultResult, int clientX, int clientY) const {
+int CZEVA30Dlg::OnHitTest(int defaultResult, int clientX, int clientY) {
   return DragStripHitTest(defaultResult, clientX, clientY, 800, kMainDragStrip);
 }
 
 void CZEVA30Dlg::OnDestroy() {
-  if (m_trayIcon) m_view.RemoveTrayIcon();
+  if (m_trayIcon) View().RemoveTrayIcon();
   m_trayIcon = false;
 }
 
@@ -163,38 +164,38 @@ void CZEVA30Dlg::Close() {
   const std::u16string exit =
       ProfileGetString(m_platform, u"system", u"exit", u"", 10, ConfigFilePath(m_platform));
   if (exit == u"1") {
-    m_view.Show(kSwHide);
+    View().Show(kSwHide);
   } else if (exit == u"2") {
     Cancel();
   } else {
     const int answer = m_platform.dialogs.ShowMessageBox(
-        m_view.Handle(), u"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘", u"关闭",
+        View().Handle(), u"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘", u"关闭",
         kMbYesNoCancel);
     if (answer == kIdYes) {
       Cancel();
     } else if (answer == kIdNo) {
-      m_view.Show(kSwHide);
+      View().Show(kSwHide);
     }
   }
 }
 
 void CZEVA30Dlg::Cancel() {
   OnDestroy();
-  m_view.EndDialog(res::kIdCancel);
+  EndDialog(kIdCancel);
 }
 
 void CZEVA30Dlg::ToggleShown() {
-  if (m_view.IsVisible()) {
-    m_view.Show(kSwHide);
+  if (View().IsVisible()) {
+    View().Show(kSwHide);
   } else {
-    m_view.Show(kSwShowNormal);
-    m_view.SetForeground();
+    View().Show(kSwShowNormal);
+    View().SetForeground();
   }
 }
 
 void CZEVA30Dlg::ShowMenu(int menu, const std::map<int, std::u16string>& texts) {
-  m_view.SetForeground();
-  if (const int command = m_view.TrackPopupMenu(menu, texts)) OnCommand(command);
+  View().SetForeground();
+  if (const int command = View().TrackPopupMenu(menu, texts)) OnCommand(command);
 }
 
 }  // namespace zeva

@@ -9,7 +9,7 @@
 
 #include "app/client_identity.h"
 #include "platform/platform.h"
-#include "ui/window_view.h"
+#include "ui/dialog_base.h"
 
 namespace zeva {
 
@@ -28,21 +28,23 @@ struct MainWindowHooks {
   std::function<void()> accelerator;             // 2029
 };
 
-class CZEVA30Dlg {
+class CZEVA30Dlg final : public CDialogBase {
  public:
-  CZEVA30Dlg(const Platform& platform, IWindowView& view, MainWindowHooks hooks = {});
+  CZEVA30Dlg(const Platform& platform, IDialogFactory& factory, MainWindowHooks hooks = {});
 
   // The window's initialisation: title, place, identity, tray icon, page, buttons.
-  void OnInitDialog();
+  void OnInitDialog() override;
   // Commands from buttons, menus and the keyboard (IDOK 1, IDCANCEL 2).
-  void OnCommand(int id);
+  void OnCommand(int id) override;
   // The window's own messages (2025-2029); returns the message's result.
-  intptr_t OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  intptr_t OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
   // Non-client hit test in client coordinates.
-  int OnHitTest(int defaultResult, int clientX, int clientY) const;
+  int OnHitTest(int defaultResult, int clientX, int clientY) override;
   // However the window ends (also paths that do not pass the cancel operation).
-  void OnDestroy();
+  void OnDestroy() override;
 
+  // The page's window.external; set before the window opens.
+  void SetScriptHost(ExternalDispatcher* external) { m_external = external; }
   const ClientIdentity& Identity() const { return m_identity; }
   // "0" while no window-mode watcher runs; the watcher thread sets it.
   std::atomic<bool>& WindowModeBusy() { return m_windowModeBusy; }
@@ -55,8 +57,8 @@ class CZEVA30Dlg {
   void ShowMenu(int menu, const std::map<int, std::u16string>& texts);
 
   const Platform& m_platform;
-  IWindowView& m_view;
   MainWindowHooks m_hooks;
+  ExternalDispatcher* m_external = nullptr;
   ClientIdentity m_identity;
   std::u16string m_portalUrl;
   std::atomic<bool> m_windowModeBusy{false};

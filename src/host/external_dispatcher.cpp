@@ -1,13 +1,13 @@
 #include "host/external_dispatcher.h"
 
 #include "app/login_record.h"
-#include "app/window_messages.h"
 #include "download/archive_extractor.h"
 #include "game/game_folder.h"
 #include "game/paths.h"
 #include "game/profile.h"
 #include "host/origin.h"
 #include "platform/unicode.h"
+#include "ui/window_messages.h"
 #include "zeva/endpoints.h"
 
 namespace zeva {

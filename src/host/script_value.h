@@ -2,6 +2,7 @@
 // browsers (the IE control's VARIANTs and WebKit's JavaScript values) reach the methods alike.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -29,11 +30,18 @@ struct ScriptValue;
 class IScriptObject {
  public:
   virtual ~IScriptObject() = default;
-  // True only for the page's HTML document itself.
+  // True only for an HTML document itself (not an object made to look like one).
   virtual bool IsHtmlDocument() const = 0;
+  // True for the document of the browser's top page, false for a frame's.
+  virtual bool IsTopDocument() const = 0;
+  // Whether the page this object came from is still the one its browser shows.
+  virtual bool IsShown() const = 0;
   // Calls the page's global function `name` with integer arguments; false when the page has
-  // no such function (or cannot be reached). Any thread; returns after the call has returned.
-  virtual bool CallPageFunction(std::u16string_view name, std::span<const int32_t> args) = 0;
+  // no such function, cannot be reached, or has not answered within `wait`. Any thread;
+  // returns after the call has returned. On the page's own thread the call is queued and
+  // counts as made (the page may be inside a call that waits for this thread).
+  virtual bool CallPageFunction(std::u16string_view name, std::span<const int32_t> args,
+                                std::chrono::milliseconds wait) = 0;
   // The object's default value (what converting it to text gives); nothing when it has none.
   virtual std::optional<ScriptValue> DefaultValue() const = 0;
 };

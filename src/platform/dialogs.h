@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zeva {
 
@@ -31,6 +32,11 @@ class IDialogs {
   // Modal box owned by `owner` (0: no owner); returns the button chosen.
   virtual int ShowMessageBox(uint32_t owner, const std::u16string& text,
                              const std::u16string& caption, uint32_t style) = 0;
+  // The same box with its buttons renamed in order ("一键安装" for OK...); buttons beyond
+  // `buttonTexts` keep the system's texts.
+  virtual int ShowRenamedMessageBox(uint32_t owner, const std::u16string& text,
+                                    const std::u16string& caption, uint32_t style,
+                                    const std::vector<std::u16string>& buttonTexts) = 0;
   // The desktop's folder picker (file-system folders only), modal to `owner`; the chosen
   // folder without a trailing separator, or nothing when the user cancelled.
   virtual std::optional<std::u16string> PickFolder(uint32_t owner,

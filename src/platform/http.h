@@ -75,10 +75,16 @@ class IHttpClient {
   virtual std::unique_ptr<IHttpSession> OpenSession(std::u16string_view userAgent) = 0;
 };
 
+// The limits every transfer keeps, read by both transports so the ports give up alike. Only
+// http and https URLs are fetched, also after a redirect.
 struct HttpClientOptions {
   // A PEM file of the authorities to trust instead of the system's store (tests only; the
   // client uses the system's store). Ports that cannot take one ignore it.
   std::u16string caFile;
+  int maxRedirects = 10;
+  int connectTimeoutSeconds = 60;
+  // A transfer that moves no byte for this long fails.
+  int stallSeconds = 30;
 };
 
 // The port's HTTP layer.

@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "host/external_dispatcher.h"
-#include "platform/gtk/gtk_system.h"
-#include "platform/gtk/webkit_browser.h"
 #include "platform/unicode.h"
+#include "ports/gtk/gtk_system.h"
+#include "ports/gtk/webkit_browser.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
 #include "support/web_view_driver.h"

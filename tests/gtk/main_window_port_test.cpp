@@ -1,65 +1,78 @@
-// The GTK main window with the core's CZEVA30Dlg behind it: messages sent through the
-// port's window system reach the message table, and X11 finds the window by its title.
+// The GTK port's template dialog with core classes behind it: the main window's messages
+// sent through the port's window system reach its table, X11 finds it by its title, and any
+// other template runs modally over it.
 #include <gtk/gtk.h>
 
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "app/window_messages.h"
-#include "platform/gtk/gtk_main_window.h"
-#include "platform/gtk/gtk_system.h"
+#include "ports/gtk/gtk_dialog.h"
+#include "ports/gtk/gtk_system.h"
+#include "res/dialog_templates.h"
 #include "res/resource_ids.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
 #include "support/web_view_driver.h"
+#include "ui/dialog_base.h"
+#include "ui/window_messages.h"
 
 namespace zeva::gtk {
 namespace {
+
+// Renders templates without pages: these tests are about the windows.
+class PagelessFactory final : public IDialogFactory {
+ public:
+  std::unique_ptr<INativeDialog> CreateDialog(int templateId, WindowHandle owner,
+                                              IDialogEvents& events) override {
+    const res::DialogTemplate* dialog = res::FindDialogTemplate(templateId);
+    if (!dialog) return nullptr;
+    auto native = std::make_unique<GtkTemplateDialog>(*dialog, owner, events, nullptr);
+    last = native.get();
+    return native;
+  }
+  GtkTemplateDialog* last = nullptr;
+};
+
+void Settle() {
+  const gint64 until = g_get_monotonic_time() + G_USEC_PER_SEC / 2;
+  test::RunUntil([&] { return g_get_monotonic_time() > until; });
+}
 
 class MainWindowPortTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { gtk_init(nullptr, nullptr); }
 
   MainWindowPortTest() {
-    m_window.SetHandlers({[this](int id) { m_dialog.OnCommand(id); },
-                          [this](uint32_t message, uintptr_t wParam, intptr_t lParam) {
-                            return m_dialog.OnMessage(message, wParam, lParam);
-                          },
-                          [this](int hit, int x, int y) { return m_dialog.OnHitTest(hit, x, y); }});
-    m_dialog.OnInitDialog();
-    gtk_widget_show_all(GTK_WIDGET(m_window.Window()));
+    m_dialog.Create(0);
+    m_window = m_factory.last;
     Settle();
   }
-
-  void Settle() {
-    const gint64 until = g_get_monotonic_time() + G_USEC_PER_SEC / 2;
-    test::RunUntil([&] { return g_get_monotonic_time() > until; });
-  }
+  ~MainWindowPortTest() override { m_dialog.DestroyWindow(); }
 
   test::TempFolder m_folder;
   test::TestPlatform m_test{m_folder.Path()};
   GtkWindowSystem m_windows;
-  // No page: these tests are about the window.
-  GtkMainWindow m_window{*res::FindDialogTemplate(res::kMainDialog), nullptr};
-  CZEVA30Dlg m_dialog{m_test.platform, m_window};
+  PagelessFactory m_factory;
+  CZEVA30Dlg m_dialog{m_test.platform, m_factory};
+  GtkTemplateDialog* m_window = nullptr;
 };
 
 TEST_F(MainWindowPortTest, FoundByItsTitleThroughX11) {
-  const WindowHandle handle = m_window.Handle();
+  const WindowHandle handle = m_window->Handle();
   ASSERT_NE(handle, 0u);
   EXPECT_EQ(m_windows.FindTopLevelWindow(u"KIVO穿越火线泽瓦助手"), handle);
   EXPECT_EQ(m_windows.FindTopLevelWindow(u"KIVO穿越火线泽瓦助手 "), 0u);
-  EXPECT_EQ(m_window.GetControlText(res::kVersionLabel), u"V3.0.6");
+  EXPECT_EQ(m_window->GetControlText(res::kVersionLabel), u"V3.0.6");
 }
 
 TEST_F(MainWindowPortTest, TrayClicksAndCommandsArriveAsMessages) {
-  const WindowHandle handle = m_window.Handle();
+  const WindowHandle handle = m_window->Handle();
   EXPECT_EQ(m_windows.SendWindowMessage(handle, kWmTrayNotify, 128, 0x201), 1);
-  EXPECT_FALSE(m_window.IsVisible());
+  EXPECT_FALSE(m_window->IsVisible());
   EXPECT_EQ(m_windows.SendWindowMessage(handle, kWmTrayNotify, 129, 0x201), 1);  // other icon
-  EXPECT_FALSE(m_window.IsVisible());
+  EXPECT_FALSE(m_window->IsVisible());
   m_windows.SendWindowMessage(handle, kWmTrayNotify, 128, 0x201);
-  EXPECT_TRUE(m_window.IsVisible());
+  EXPECT_TRUE(m_window->IsVisible());
 
   // ShowWindow from a page: the answer tells whether the window was visible.
   EXPECT_EQ(m_windows.SetShowState(handle, kSwHide), 1);
@@ -70,7 +83,65 @@ TEST_F(MainWindowPortTest, TrayClicksAndCommandsArriveAsMessages) {
   EXPECT_TRUE(m_windows.PostWindowMessage(handle, kWmClose, 0, 0));
   EXPECT_FALSE(m_windows.PostWindowMessage(0x7FFFFFFF, kWmClose, 0, 0));
   Settle();
-  m_dialog.OnDestroy();
+  EXPECT_FALSE(m_window->IsVisible());
+}
+
+// A template window of the core, run modally over the main window: its controls answer the
+// view's requests, the owner takes no input meanwhile, and its end gives the run's result.
+class ProbeDialog final : public CDialogBase {
+ public:
+  using CDialogBase::CDialogBase;
+  std::function<void(IWindowView&)> whileOpen;
+  void OnInitDialog() override {
+    // Runs inside the modal loop, once the window is up.
+    g_idle_add(
+        [](gpointer self) -> gboolean {
+          auto* probe = static_cast<ProbeDialog*>(self);
+          probe->whileOpen(probe->View());
+          return G_SOURCE_REMOVE;
+        },
+        this);
+  }
+};
+
+TEST_F(MainWindowPortTest, AnyTemplateRunsModallyOverItsOwner) {
+  ProbeDialog settings(m_factory, res::kSettingsDialog);
+  bool ownerTookInput = true;
+  settings.whileOpen = [&](IWindowView& view) {
+    ownerTookInput = gtk_widget_get_sensitive(GTK_WIDGET(m_window->Window()));
+    view.SetCheck(res::kAutostartCheck, true);
+    view.SetCheck(res::kWindowModeOffRadio, true);
+    EXPECT_TRUE(view.IsChecked(res::kAutostartCheck));
+    EXPECT_TRUE(view.IsChecked(res::kWindowModeOffRadio));
+    // Radio buttons of one group exclude each other; other groups keep theirs.
+    EXPECT_FALSE(view.IsChecked(res::kWindowModeOnRadio));
+    view.SetCheck(res::kWindowModeAskRadio, true);
+    EXPECT_FALSE(view.IsChecked(res::kWindowModeOffRadio));
+    view.SetControlText(res::kOfficialFolderEdit, u"/游戏/穿越火线");
+    EXPECT_EQ(view.GetControlText(res::kOfficialFolderEdit), u"/游戏/穿越火线");
+    EXPECT_EQ(view.GetControlText(res::kTitleLabel), u"标题");
+    // Escape in the window is its cancel.
+    GdkEvent* key = gdk_event_new(GDK_KEY_PRESS);
+    key->key.window = GDK_WINDOW(g_object_ref(
+        gtk_widget_get_window(GTK_WIDGET(GtkTemplateDialog::FromHandle(view.Handle())->Window()))));
+    key->key.keyval = GDK_KEY_Escape;
+    gtk_main_do_event(key);
+    gdk_event_free(key);
+  };
+  EXPECT_EQ(settings.DoModal(m_window->Handle()), kIdCancel);
+  EXPECT_FALSE(ownerTookInput);
+  EXPECT_TRUE(gtk_widget_get_sensitive(GTK_WIDGET(m_window->Window())));
+  EXPECT_FALSE(settings.IsOpen());
+
+  // The download dialog's progress bar follows its range.
+  ProbeDialog download(m_factory, res::kDownloadDialog);
+  download.whileOpen = [&](IWindowView& view) {
+    view.SetProgressRange(res::kDownloadProgress, 1, 100);
+    view.SetProgressPos(res::kDownloadProgress, 50);
+    view.SetTitle(u"下载");
+    download.EndDialog(7);
+  };
+  EXPECT_EQ(download.DoModal(m_window->Handle()), 7);
 }
 
 }  // namespace

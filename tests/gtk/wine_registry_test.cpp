@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/gtk/wine_registry.h"
+#include "ports/posix/wine_registry.h"
 #include "support/temp_folder.h"
 
 namespace zeva::posix {

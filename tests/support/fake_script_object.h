@@ -16,8 +16,12 @@ class FakeScriptObject final : public IScriptObject {
       : m_isDocument(isDocument), m_hasFunction(hasFunction) {}
 
   bool IsHtmlDocument() const override { return m_isDocument; }
-  bool CallPageFunction(std::u16string_view name, std::span<const int32_t> args) override {
+  bool IsTopDocument() const override { return top; }
+  bool IsShown() const override { return shown; }
+  bool CallPageFunction(std::u16string_view name, std::span<const int32_t> args,
+                        std::chrono::milliseconds wait) override {
     const std::lock_guard lock(m_mutex);
+    lastWait = wait;
     if (!m_hasFunction) return false;
     m_calls.push_back({std::u16string(name), std::vector<int32_t>(args.begin(), args.end())});
     return true;
@@ -25,6 +29,10 @@ class FakeScriptObject final : public IScriptObject {
   std::optional<ScriptValue> DefaultValue() const override {
     return ScriptValue::String(m_isDocument ? u"[object HTMLDocument]" : u"[object Object]");
   }
+
+  bool top = true;
+  bool shown = true;
+  std::chrono::milliseconds lastWait{0};
 
   struct Call {
     std::u16string name;

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "platform/dialogs.h"
 #include "ui/window_view.h"
 
 namespace zeva::test {
@@ -37,7 +39,28 @@ class FakeWindowView final : public IWindowView {
   std::vector<std::pair<int, std::map<int, std::u16string>>> menus;
   std::deque<int> menuAnswers;  // scripted choices; 0 (none) when empty
   Rect browser{};
+  BrowserSite browserSite;
   std::vector<std::u16string> navigations;
+  std::map<int, bool> shownControls, enabledControls, checks;
+  std::map<int, TextStyle> styles;
+  std::map<int, int> pictures;
+  std::map<int, std::pair<int, int>> progressRanges;
+  std::map<int, int> progress;
+  struct Message {
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+  };
+  std::vector<Message> posted;
+  // Sent messages reach this (the window's own table); 0 without one.
+  std::function<intptr_t(uint32_t, uintptr_t, intptr_t)> table;
+  struct Box {
+    std::u16string text, caption;
+    uint32_t style;
+    std::vector<std::u16string> buttons;
+  };
+  std::vector<Box> boxes;
+  std::deque<int> boxAnswers;  // scripted; kIdOk when none is left
 
   WindowHandle Handle() const override { return handle; }
   void SetTitle(const std::u16string& text) override { title = text; }
@@ -49,6 +72,29 @@ class FakeWindowView final : public IWindowView {
   void SetControlText(int id, const std::u16string& text) override { texts[id] = text; }
   std::u16string GetControlText(int id) override { return texts[id]; }
   void SetButtonImage(int id, int png) override { buttonImages[id] = png; }
+  void ShowControl(int id, bool shown) override { shownControls[id] = shown; }
+  void EnableControl(int id, bool enabled) override { enabledControls[id] = enabled; }
+  void SetTextStyle(int id, const TextStyle& style) override { styles[id] = style; }
+  void SetPicture(int id, int png) override { pictures[id] = png; }
+  void SetCheck(int id, bool checked) override { checks[id] = checked; }
+  bool IsChecked(int id) override { return checks[id]; }
+  void SetProgressRange(int id, int low, int high) override { progressRanges[id] = {low, high}; }
+  void SetProgressPos(int id, int position) override { progress[id] = position; }
+  intptr_t SendToSelf(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+    return table ? table(message, wParam, lParam) : 0;
+  }
+  bool PostToSelf(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+    posted.push_back({message, wParam, lParam});
+    return true;
+  }
+  int ShowOwnedBox(const std::u16string& text, const std::u16string& caption, uint32_t style,
+                   const std::vector<std::u16string>& buttons) override {
+    boxes.push_back({text, caption, style, buttons});
+    if (boxAnswers.empty()) return kIdOk;
+    const int answer = boxAnswers.front();
+    boxAnswers.pop_front();
+    return answer;
+  }
   int FocusedControl() override { return focused; }
   bool IsVisible() override { return visible; }
   void Show(int command) override {
@@ -70,7 +116,10 @@ class FakeWindowView final : public IWindowView {
     menuAnswers.pop_front();
     return answer;
   }
-  void CreateBrowser(int x, int y, int w, int h) override { browser = {x, y, w, h}; }
+  void CreateBrowser(int x, int y, int w, int h, const BrowserSite& site) override {
+    browser = {x, y, w, h};
+    browserSite = site;
+  }
   void Navigate(const std::u16string& url) override { navigations.push_back(url); }
 };
 

@@ -158,6 +158,7 @@ struct MessageBoxCall {
   std::u16string text;
   std::u16string caption;
   uint32_t style;
+  std::vector<std::u16string> buttonTexts;
 };
 
 class FakeDialogs final : public IDialogs {
@@ -176,7 +177,12 @@ class FakeDialogs final : public IDialogs {
   std::deque<int> answers;  // scripted answers, kIdOk when none is left
   int ShowMessageBox(uint32_t owner, const std::u16string& text, const std::u16string& caption,
                      uint32_t style) override {
-    boxes.push_back({owner, text, caption, style});
+    return ShowRenamedMessageBox(owner, text, caption, style, {});
+  }
+  int ShowRenamedMessageBox(uint32_t owner, const std::u16string& text,
+                            const std::u16string& caption, uint32_t style,
+                            const std::vector<std::u16string>& buttonTexts) override {
+    boxes.push_back({owner, text, caption, style, buttonTexts});
     if (answers.empty()) return kIdOk;
     const int answer = answers.front();
     answers.pop_front();

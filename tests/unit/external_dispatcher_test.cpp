@@ -315,12 +315,24 @@ TEST_F(DispatcherTest, OnlyTheDocumentRegistersForReports) {
   ASSERT_EQ(document->Calls().size(), 1u);
   EXPECT_EQ(document->Calls()[0].name, u"OnDownloadProgress");
   EXPECT_EQ(document->Calls()[0].args, (std::vector<int32_t>{2, 5, -1, 100}));
+  EXPECT_EQ(document->lastWait, kPageReportWait);
+
+  // A frame's document never takes the registration; a page that replaced the registered
+  // one (the document no longer shown) gets no reports.
+  auto frame = std::make_shared<FakeScriptObject>(true);
+  frame->top = false;
+  Call(u"SetCallBack", {V::Object(frame)});
+  EXPECT_TRUE(m_page.ReportToPage(1, 0, 0, 2));
+  EXPECT_TRUE(frame->Calls().empty());
+  document->shown = false;
+  EXPECT_FALSE(m_page.ReportToPage(1, 0, 0, 3));
+  EXPECT_EQ(document->Calls().size(), 2u);
 
   // A later page takes the place of the earlier one; a page without the function gets none.
   auto silent = std::make_shared<FakeScriptObject>(true, false);
   Call(u"SetCallBack", {V::Object(silent)});
   EXPECT_FALSE(m_page.ReportToPage(1, 0, 0, 1));
-  EXPECT_EQ(document->Calls().size(), 1u);
+  EXPECT_EQ(document->Calls().size(), 2u);
 }
 
 }  // namespace

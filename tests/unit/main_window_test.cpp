@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "app/window_messages.h"
 #include "game/profile.h"
 #include "res/dialog_templates.h"
 #include "res/resource_ids.h"
-#include "support/fake_window_view.h"
+#include "support/fake_dialog_factory.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
 #include "ui/png_button.h"
+#include "ui/window_messages.h"
 #include "zeva/endpoints.h"
 
 namespace zeva {
@@ -18,32 +18,33 @@ using Rect = test::FakeWindowView::Rect;
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  MainWindowTest() {
-    m_hooks.openSettings = [this] { ++m_settings; };
-    m_hooks.startWindowModeWatcher = [this] { ++m_watchers; };
-    m_hooks.login = [this](const std::u16string& user, const std::u16string& password) {
+  MainWindowHooks Hooks() {
+    MainWindowHooks hooks;
+    hooks.openSettings = [this] { ++m_settings; };
+    hooks.startWindowModeWatcher = [this] { ++m_watchers; };
+    hooks.login = [this](const std::u16string& user, const std::u16string& password) {
       m_logins.emplace_back(user, password);
     };
+    return hooks;
   }
   void SetExit(std::u16string_view value) {
     ASSERT_TRUE(
         ProfileSetString(m_test.platform, u"system", u"exit", value, m_folder / u"config.ini"));
   }
-  CZEVA30Dlg& Window() {
-    if (!m_window) {
-      m_window = std::make_unique<CZEVA30Dlg>(m_test.platform, m_view, m_hooks);
-      m_window->OnInitDialog();
-    }
-    return *m_window;
+  // Open without a loop of its own, so each test drives the window's table itself.
+  test::FakeWindowView& Open() {
+    EXPECT_TRUE(m_window.Create(0));
+    return m_factory.dialogs.at(0)->view;
   }
+  CZEVA30Dlg& Window() { return m_window; }
 
   test::TempFolder m_folder;
   test::TestPlatform m_test{m_folder.Path()};
-  test::FakeWindowView m_view;
-  MainWindowHooks m_hooks;
-  std::unique_ptr<CZEVA30Dlg> m_window;
+  test::FakeDialogFactory m_factory;
   int m_settings = 0, m_watchers = 0;
   std::vector<std::pair<std::u16string, std::u16string>> m_logins;
+  CZEVA30Dlg m_window{m_test.platform, m_factory, Hooks()};
+  test::FakeWindowView& m_view = Open();
 };
 
 TEST_F(MainWindowTest, InitialisationLaysOutTheWindow) {
@@ -57,6 +58,7 @@ TEST_F(MainWindowTest, InitialisationLaysOutTheWindow) {
   EXPECT_TRUE(m_view.trayIcon);
   EXPECT_EQ(m_view.trayTip, u"KIVO泽瓦助手");
   EXPECT_EQ(m_view.browser, (Rect{1, 32, 798, 567}));
+  EXPECT_FALSE(m_view.browserSite.scrollBars);
   ASSERT_EQ(m_view.navigations.size(), 1u);
   EXPECT_EQ(m_view.navigations[0],
             std::u16string(endpoints::kToolServer) +
@@ -79,7 +81,7 @@ TEST_F(MainWindowTest, CloseFollowsTheExitSetting) {
 
   SetExit(u"2");
   Window().OnCommand(res::kCloseButton);
-  EXPECT_EQ(m_view.endResults, std::vector<int>{res::kIdCancel});
+  EXPECT_EQ(m_view.endResults, std::vector<int>{kIdCancel});
   EXPECT_FALSE(m_view.trayIcon);
 }
 
@@ -98,7 +100,7 @@ TEST_F(MainWindowTest, CloseAsksWhenTheSettingSaysNothingClear) {
   EXPECT_FALSE(m_view.visible);
   EXPECT_TRUE(m_view.endResults.empty());
   Window().OnCommand(res::kCloseButton);  // Yes: exit
-  EXPECT_EQ(m_view.endResults, std::vector<int>{res::kIdCancel});
+  EXPECT_EQ(m_view.endResults, std::vector<int>{kIdCancel});
 }
 
 TEST_F(MainWindowTest, TrayIconClicks) {
@@ -125,7 +127,7 @@ TEST_F(MainWindowTest, TrayIconClicks) {
 
   m_view.menuAnswers = {res::kCmdExit};
   Window().OnMessage(kWmTrayNotify, 128, 0x204);
-  EXPECT_EQ(m_view.endResults, std::vector<int>{res::kIdCancel});
+  EXPECT_EQ(m_view.endResults, std::vector<int>{kIdCancel});
   EXPECT_FALSE(m_view.trayIcon);
 }
 
@@ -164,16 +166,16 @@ TEST_F(MainWindowTest, EnterLogsInFromTheLoginFieldsAndNeverEndsTheClient) {
   m_view.texts[res::kUserNameEdit] = u"玩家";
   m_view.texts[res::kPasswordEdit] = u"pw";
   m_view.focused = 0;
-  Window().OnCommand(res::kIdOk);
+  Window().OnCommand(kIdOk);
   EXPECT_TRUE(m_logins.empty());
   m_view.focused = res::kPasswordEdit;
-  Window().OnCommand(res::kIdOk);
+  Window().OnCommand(kIdOk);
   ASSERT_EQ(m_logins.size(), 1u);
   EXPECT_EQ(m_logins[0], (std::pair<std::u16string, std::u16string>{u"玩家", u"pw"}));
   EXPECT_TRUE(m_view.endResults.empty());
   // Escape (IDCANCEL) ends it, and the tray icon goes with it.
-  Window().OnCommand(res::kIdCancel);
-  EXPECT_EQ(m_view.endResults, std::vector<int>{res::kIdCancel});
+  Window().OnCommand(kIdCancel);
+  EXPECT_EQ(m_view.endResults, std::vector<int>{kIdCancel});
   EXPECT_FALSE(m_view.trayIcon);
 }
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "download/archive_extractor.h"
-#include "platform/win32/wide.h"
+#include "ports/win32/wide.h"
 #include "support/temp_folder.h"
 #include "support/test_archives.h"
 #include "support/test_platform.h"

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "host/external_dispatcher.h"
-#include "platform/win32/external_object.h"
-#include "platform/win32/wide.h"
+#include "ports/win32/external_object.h"
+#include "ports/win32/wide.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
 #include "zeva/endpoints.h"

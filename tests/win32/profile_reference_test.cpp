@@ -11,7 +11,7 @@
 
 #include "game/profile.h"
 #include "platform/unicode.h"
-#include "platform/win32/wide.h"
+#include "ports/win32/wide.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
 

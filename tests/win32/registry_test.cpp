@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/port.h"
-#include "platform/win32/wide.h"
+#include "ports/win32/wide.h"
 
 namespace zeva {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "host/script_value.h"
 #include "platform/unicode.h"
-#include "platform/win32/wide.h"
+#include "ports/win32/wide.h"
 
 namespace zeva {
 namespace {

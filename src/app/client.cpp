@@ -1,0 +1,88 @@
+#include "app/client.h"
+
+#include "app/zeva_app.h"
+#include "res/resource_ids.h"
+#include "ui/dialog_base.h"
+#include "ui/png_button.h"
+#include "ui/window_messages.h"
+
+namespace zeva {
+namespace {
+
+// A window whose class has not been built yet: its template, closed by its close button,
+// OK, Escape or the desktop.
+class CTemplateWindow final : public CDialogBase {
+ public:
+  using CDialogBase::CDialogBase;
+  void OnCommand(int id) override {
+    if (id == res::kDialogCloseButton) id = kIdCancel;
+    CDialogBase::OnCommand(id);
+  }
+};
+
+}  // namespace
+
+ZevaClient::ZevaClient(ClientServices services)
+    : m_services(std::move(services)),
+      m_engine(m_services.platform, m_page, m_services.http),
+      m_dispatcher(m_services.platform, m_page, Links(), m_services.trustedOrigins),
+      m_mainWindow(m_services.platform, m_services.dialogs, Hooks()) {
+  m_mainWindow.SetScriptHost(&m_dispatcher);
+}
+
+ZevaClient::~ZevaClient() = default;
+
+int ZevaClient::RunMainWindow() {
+  return m_mainWindow.DoModal(0);
+}
+
+ScriptHostLinks ZevaClient::Links() {
+  ScriptHostLinks links;
+  links.downloadFile = [this](std::u16string_view url, std::u16string_view name, int32_t a,
+                              int32_t b) { return m_engine.DownloadFile(url, name, a, b); };
+  links.pauseDownload = [this](int32_t a, int32_t b) { return m_engine.PauseDownload(a, b); };
+  // The browser control's parent, the application's main window and the picker's owner are
+  // all the main window.
+  links.hostWindow = [this] { return m_mainWindow.Handle(); };
+  links.mainWindow = [this] { return m_mainWindow.Handle(); };
+  links.browserWindow = [this] { return m_mainWindow.Handle(); };
+  return links;
+}
+
+MainWindowHooks ZevaClient::Hooks() {
+  MainWindowHooks hooks;
+  hooks.openSettings = [this] { OpenSettings(); };
+  hooks.showAbout = [this] { ShowAbout(); };
+  hooks.showUpdateLog = [this] { ShowUpdateLog(); };
+  return hooks;
+}
+
+void ZevaClient::RunWindow(int templateId) {
+  CTemplateWindow window(m_services.dialogs, templateId);
+  window.DoModal(m_mainWindow.Handle());
+}
+
+void ZevaClient::OpenSettings() {
+  // One at a time: a page asking again while it is open changes nothing.
+  if (m_settingsOpen) return;
+  m_settingsOpen = true;
+  RunWindow(res::kSettingsDialog);
+  m_settingsOpen = false;
+}
+
+void ZevaClient::ShowAbout() {
+  RunWindow(res::kAboutDialog);
+}
+
+void ZevaClient::ShowUpdateLog() {
+  RunWindow(res::kUpdateLogDialog);
+}
+
+int RunZevaClient(ClientServices services) {
+  return RunClient(services.platform, [&] {
+    ZevaClient client(std::move(services));
+    client.RunMainWindow();
+  });
+}
+
+}  // namespace zeva

@@ -1,0 +1,36 @@
+#include "platform/http.h"
+#include "platform/port.h"
+#include "ports/posix/curl_http_client.h"
+#include "ports/posix/iconv_codec.h"
+#include "ports/posix/lock_file_instance.h"
+#include "ports/posix/posix_adapters.h"
+#include "ports/posix/posix_files.h"
+#include "ports/posix/posix_shell.h"
+#include "ports/posix/wine_registry.h"
+
+namespace zeva {
+
+std::unique_ptr<IFileSystem> CreateFileSystem() {
+  return std::make_unique<posix::PosixFileSystem>();
+}
+std::unique_ptr<ITextCodec> CreateTextCodec() {
+  return std::make_unique<posix::IconvCodec>();
+}
+std::unique_ptr<INetworkAdapters> CreateNetworkAdapters() {
+  return std::make_unique<posix::PosixAdapters>();
+}
+std::unique_ptr<ISingleInstance> CreateSingleInstance() {
+  return std::make_unique<posix::LockFileInstance>();
+}
+std::unique_ptr<IRegistry> CreateRegistry() {
+  return std::make_unique<posix::WineRegistry>();
+}
+std::unique_ptr<IShell> CreateShell() {
+  return std::make_unique<posix::PosixShell>();
+}
+
+std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {
+  return posix::CreateCurlHttpClient(options);
+}
+
+}  // namespace zeva

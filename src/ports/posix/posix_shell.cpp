@@ -1,0 +1,137 @@
+#include "ports/posix/posix_shell.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/unicode.h"
+#include "ports/posix/posix_path.h"
+
+extern char** environ;
+
+namespace zeva::posix {
+namespace {
+
+bool IsAddress(std::u16string_view text) {
+  for (std::u16string_view scheme : {u"http://", u"https://", u"ftp://", u"mailto:"}) {
+    if (text.size() < scheme.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < scheme.size() && same; ++i) {
+      const char16_t c = text[i] >= u'A' && text[i] <= u'Z' ? text[i] + 32 : text[i];
+      same = c == scheme[i];
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
+// A Linux program that carries a Windows name (a stand-in launcher, a wrapper script) runs
+// as itself.
+bool IsNativeProgram(const std::string& path) {
+  if (::access(path.c_str(), X_OK) != 0) return false;
+  char magic[4] = {};
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  const size_t got = std::fread(magic, 1, sizeof magic, file);
+  std::fclose(file);
+  return (got == 4 && magic[0] == 0x7F && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F') ||
+         (got >= 2 && magic[0] == '#' && magic[1] == '!');
+}
+
+bool EndsWithIgnoreCase(const std::string& text, const std::string& suffix) {
+  if (text.size() < suffix.size()) return false;
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    const char a = text[text.size() - suffix.size() + i];
+    if (std::tolower(static_cast<unsigned char>(a)) != suffix[i]) return false;
+  }
+  return true;
+}
+
+std::string FindProgram(const char* name) {
+  const char* path = std::getenv("PATH");
+  std::string folders = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= folders.size()) {
+    const size_t end = folders.find(':', start);
+    const std::string folder = folders.substr(start, end - start);
+    const std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return {};
+}
+
+// Starts the program through an intermediate child that exits at once, so the started
+// program is never our zombie and outlives us.
+bool SpawnDetached(const std::vector<std::string>& argv, const std::string& folder) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    return false;
+  }
+  if (child == 0) {
+    ::setsid();
+    if (!folder.empty() && ::chdir(folder.c_str()) != 0) _exit(127);
+    pid_t grandchild = 0;
+    const int error = ::posix_spawn(&grandchild, args[0], nullptr, nullptr, args.data(), environ);
+    const char status = error == 0 ? 0 : 1;
+    (void)!::write(pipeFds[1], &status, 1);
+    _exit(0);
+  }
+  ::close(pipeFds[1]);
+  char status = 1;
+  const bool reported = ::read(pipeFds[0], &status, 1) == 1;
+  ::close(pipeFds[0]);
+  int ignored = 0;
+  ::waitpid(child, &ignored, 0);
+  return reported && status == 0;
+}
+
+}  // namespace
+
+bool PosixShell::Execute(const std::u16string& verb, const std::u16string& file,
+                         const std::u16string& parameters, const std::u16string& folder,
+                         int /*show*/) {
+  if (file.empty() || (!verb.empty() && verb != u"open")) return false;
+  const bool isAddress = IsAddress(file);
+  const std::string target = isAddress ? Utf16ToUtf8(file) : ToNativePath(file);
+  const std::string workFolder = folder.empty() ? std::string() : ToNativePath(folder);
+  if (!isAddress) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) return false;  // nothing to open
+  }
+  std::vector<std::string> argv;
+  if (!isAddress && IsNativeProgram(target)) {
+    argv = {target};
+    if (!parameters.empty()) argv.push_back(Utf16ToUtf8(parameters));
+  } else if (!isAddress &&
+             (EndsWithIgnoreCase(target, ".exe") || EndsWithIgnoreCase(target, ".bat") ||
+              EndsWithIgnoreCase(target, ".msi"))) {
+    std::string wine = FindProgram("wine");
+    if (wine.empty()) return false;
+    argv = {wine, target};
+    if (!parameters.empty()) argv.push_back(Utf16ToUtf8(parameters));
+  } else {
+    const std::string opener = FindProgram("xdg-open");
+    if (opener.empty()) return false;
+    argv = {opener, target};
+  }
+  return SpawnDetached(argv, workFolder);
+}
+
+}  // namespace zeva::posix

@@ -1,0 +1,32 @@
+#include "platform/http.h"
+#include "platform/port.h"
+#include "ports/win32/win32_files.h"
+#include "ports/win32/win32_system.h"
+#include "ports/win32/winhttp_client.h"
+
+namespace zeva {
+
+std::unique_ptr<IFileSystem> CreateFileSystem() {
+  return std::make_unique<win32::Win32FileSystem>();
+}
+std::unique_ptr<ITextCodec> CreateTextCodec() {
+  return std::make_unique<win32::Win32Codec>();
+}
+std::unique_ptr<INetworkAdapters> CreateNetworkAdapters() {
+  return std::make_unique<win32::Win32Adapters>();
+}
+std::unique_ptr<ISingleInstance> CreateSingleInstance() {
+  return std::make_unique<win32::MutexInstance>();
+}
+std::unique_ptr<IRegistry> CreateRegistry() {
+  return std::make_unique<win32::Win32Registry>();
+}
+std::unique_ptr<IShell> CreateShell() {
+  return std::make_unique<win32::Win32Shell>();
+}
+
+std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {
+  return win32::CreateWinHttpClient(options);
+}
+
+}  // namespace zeva

@@ -1,0 +1,230 @@
+#include "ports/win32/win32_system.h"
+
+#include <windows.h>
+// After windows.h; GDI+ needs the OLE types that the lean windows.h leaves out.
+#include <commctrl.h>
+#include <iphlpapi.h>
+#include <ole2.h>
+#include <shellapi.h>
+#include <shlobj.h>
+//
+#include <gdiplus.h>
+
+#include <vector>
+
+#include "ports/win32/wide.h"
+
+namespace zeva::win32 {
+
+std::u16string Win32Codec::AnsiToUtf16(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int size = static_cast<int>(bytes.size());
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+  std::wstring text(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), length);
+  return FromWide(text);
+}
+
+std::string Win32Codec::Utf16ToAnsi(std::u16string_view text) {
+  if (text.empty()) return {};
+  const std::wstring wide = Wide(text);
+  const int size = static_cast<int>(wide.size());
+  const int length =
+      ::WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), size, bytes.data(), length, nullptr, nullptr);
+  return bytes;
+}
+
+std::optional<HardwareAddress> Win32Adapters::FirstAdapterAddress() {
+  // Room for 16 adapters first; a machine with more gets a buffer of the size it asks for,
+  // so its first adapter is still the one reported.
+  ULONG size = 16 * sizeof(IP_ADAPTER_INFO);
+  std::vector<unsigned char> buffer(size);
+  ULONG result = ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
+  if (result == ERROR_BUFFER_OVERFLOW) {
+    buffer.resize(size);
+    result = ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
+  }
+  if (result != ERROR_SUCCESS) return std::nullopt;
+  const auto* first = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data());
+  HardwareAddress address{};
+  for (size_t i = 0; i < address.size(); ++i) address[i] = first->Address[i];
+  return address;
+}
+
+InstanceLock MutexInstance::Acquire(std::u16string_view name) {
+  const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, Wide(name).c_str());
+  const DWORD error = ::GetLastError();
+  if (!mutex) return InstanceLock::kFailed;
+  return error == ERROR_ALREADY_EXISTS ? InstanceLock::kAlreadyExists : InstanceLock::kAcquired;
+}
+
+WindowHandle Win32WindowSystem::FindTopLevelWindow(std::u16string_view title) {
+  const HWND window = ::FindWindowW(nullptr, Wide(title).c_str());
+  return static_cast<WindowHandle>(reinterpret_cast<uintptr_t>(window));
+}
+
+bool Win32WindowSystem::SetForeground(WindowHandle window) {
+  return ::SetForegroundWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(window))) != FALSE;
+}
+
+namespace {
+
+HWND ToHwnd(WindowHandle window) {
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(window));
+}
+
+}  // namespace
+
+intptr_t Win32WindowSystem::SendWindowMessage(WindowHandle window, uint32_t message,
+                                              uintptr_t wParam, intptr_t lParam) {
+  return ::SendMessageW(ToHwnd(window), message, wParam, lParam);
+}
+
+bool Win32WindowSystem::PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                          intptr_t lParam) {
+  return ::PostMessageW(ToHwnd(window), message, wParam, lParam) != FALSE;
+}
+
+int Win32WindowSystem::SetShowState(WindowHandle window, int command) {
+  return ::ShowWindow(ToHwnd(window), command);
+}
+
+bool Win32WindowSystem::IsMaximized(WindowHandle window) {
+  return ::IsZoomed(ToHwnd(window)) != FALSE;
+}
+
+WindowHandle Win32WindowSystem::ActiveWindow() {
+  return static_cast<WindowHandle>(reinterpret_cast<uintptr_t>(::GetActiveWindow()));
+}
+
+std::optional<std::u16string> Win32Registry::ReadString(RegistryRoot root,
+                                                        std::u16string_view keyPath,
+                                                        std::u16string_view valueName) {
+  static const HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,     HKEY_LOCAL_MACHINE,
+                                HKEY_USERS,        HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG};
+  const auto index = static_cast<size_t>(root);
+  if (index >= std::size(kRoots)) return std::nullopt;
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(kRoots[index], Wide(keyPath).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  const std::wstring name = Wide(valueName);
+  std::vector<wchar_t> buffer(4096, L'\0');
+  std::optional<std::u16string> result;
+  // Values of any length: the buffer grows to what the value needs.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    const LONG status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type,
+                                           reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (status == ERROR_MORE_DATA) {
+      buffer.assign(size / sizeof(wchar_t) + 2, L'\0');
+      continue;
+    }
+    if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+      const size_t units = size / sizeof(wchar_t);
+      std::wstring_view text(buffer.data(), std::min(units, buffer.size()));
+      text = text.substr(0, text.find(L'\0'));
+      result = FromWide(text);
+    }
+    break;
+  }
+  ::RegCloseKey(key);
+  return result;
+}
+
+std::optional<std::u16string> Win32Dialogs::PickFolder(uint32_t owner,
+                                                       const std::u16string& prompt) {
+  const std::wstring title = Wide(prompt);
+  BROWSEINFOW info{};
+  info.hwndOwner = ToHwnd(owner);
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&info);
+  if (!item) return std::nullopt;
+  std::vector<wchar_t> path(32768, L'\0');
+  const bool ok = ::SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()),
+                                          GPFIDL_DEFAULT) != FALSE;
+  ::CoTaskMemFree(item);
+  // An item without a file-system path: the launcher test then fails on the empty path.
+  return ok ? FromWide(path.data()) : std::u16string();
+}
+
+int Win32Dialogs::ShowMessageBox(uint32_t owner, const std::u16string& text,
+                                 const std::u16string& caption, uint32_t style) {
+  return ::MessageBoxW(reinterpret_cast<HWND>(static_cast<uintptr_t>(owner)), Wide(text).c_str(),
+                       Wide(caption).c_str(), style);
+}
+
+namespace {
+
+// The box being renamed on this thread: a CBT hook sees it activate and renames its buttons
+// before it is drawn.
+thread_local const std::vector<std::u16string>* t_buttonTexts = nullptr;
+thread_local HHOOK t_renameHook = nullptr;
+
+LRESULT CALLBACK RenameButtons(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && t_buttonTexts) {
+    const HWND box = reinterpret_cast<HWND>(wParam);
+    size_t next = 0;
+    // The box's buttons in creation order are its buttons from left to right.
+    for (HWND child = ::GetWindow(box, GW_CHILD); child && next < t_buttonTexts->size();
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+      wchar_t className[16] = {};
+      ::GetClassNameW(child, className, 16);
+      if (::lstrcmpiW(className, L"Button") != 0) continue;
+      ::SetWindowTextW(child, Wide((*t_buttonTexts)[next++]).c_str());
+    }
+    t_buttonTexts = nullptr;  // once: nested boxes keep their own texts
+  }
+  return ::CallNextHookEx(t_renameHook, code, wParam, lParam);
+}
+
+}  // namespace
+
+int Win32Dialogs::ShowRenamedMessageBox(uint32_t owner, const std::u16string& text,
+                                        const std::u16string& caption, uint32_t style,
+                                        const std::vector<std::u16string>& buttonTexts) {
+  if (buttonTexts.empty()) return ShowMessageBox(owner, text, caption, style);
+  t_buttonTexts = &buttonTexts;
+  t_renameHook = ::SetWindowsHookExW(WH_CBT, &RenameButtons, nullptr, ::GetCurrentThreadId());
+  const int answer = ShowMessageBox(owner, text, caption, style);
+  if (t_renameHook) ::UnhookWindowsHookEx(t_renameHook);
+  t_renameHook = nullptr;
+  t_buttonTexts = nullptr;
+  return answer;
+}
+
+bool Win32Shell::Execute(const std::u16string& verb, const std::u16string& file,
+                         const std::u16string& parameters, const std::u16string& folder, int show) {
+  const std::wstring wideVerb = Wide(verb), wideFile = Wide(file),
+                     wideParameters = Wide(parameters), wideFolder = Wide(folder);
+  const HINSTANCE result =
+      ::ShellExecuteW(nullptr, wideVerb.empty() ? nullptr : wideVerb.c_str(), wideFile.c_str(),
+                      wideParameters.empty() ? nullptr : wideParameters.c_str(),
+                      wideFolder.empty() ? nullptr : wideFolder.c_str(), show);
+  return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+bool Win32Toolkit::Start() {
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), 0xFF};
+  ::InitCommonControlsEx(&controls);
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  const bool gdiplus = Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
+  m_gdiplusToken = gdiplus ? token : 0;
+  // The web browser control needs OLE on this thread.
+  m_oleStarted = SUCCEEDED(::OleInitialize(nullptr));
+  return gdiplus;
+}
+
+void Win32Toolkit::Stop() {
+  if (m_gdiplusToken) Gdiplus::GdiplusShutdown(m_gdiplusToken);
+  m_gdiplusToken = 0;
+  if (m_oleStarted) ::OleUninitialize();
+  m_oleStarted = false;
+}
+
+}  // namespace zeva::win32

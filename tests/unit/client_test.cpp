@@ -1,0 +1,148 @@
+// The client as the ports compose it, on the test port: a page's calls reach the subsystems
+// behind them and every main-window hook reaches its window.
+#include <gtest/gtest.h>
+
+#include "app/client.h"
+#include "res/resource_ids.h"
+#include "support/fake_dialog_factory.h"
+#include "support/temp_folder.h"
+#include "support/test_platform.h"
+#include "ui/window_messages.h"
+#include "zeva/endpoints.h"
+
+namespace zeva {
+namespace {
+
+using V = ScriptValue;
+
+// An HTTP layer that records the sessions asked for and gives none.
+class RecordingHttp final : public IHttpClient {
+ public:
+  std::vector<std::u16string> userAgents;
+  std::unique_ptr<IHttpSession> OpenSession(std::u16string_view userAgent) override {
+    userAgents.emplace_back(userAgent);
+    return nullptr;
+  }
+};
+
+class ClientTest : public ::testing::Test {
+ protected:
+  ClientTest() {
+    // The main window's modal run is the whole test: it opens, then the body runs inside.
+    m_factory.whileModal[res::kMainDialog] = [this](test::FakeDialog& main) {
+      m_main = &main;
+      if (m_body) m_body();
+    };
+  }
+  void Run(std::function<void()> body) {
+    m_body = std::move(body);
+    m_client.RunMainWindow();
+  }
+  InvokeResult Call(std::u16string_view name, std::vector<ScriptValue> args = {}) {
+    return m_client.Dispatcher().Invoke(FindMethod(name), args, m_portal);
+  }
+  // Delivers what the page posted to the main window, as its message loop would.
+  void DeliverPosted() {
+    for (const test::WindowMessage& m : m_test.windows.messages) {
+      if (m.posted && m.window == m_main->view.handle) {
+        m_client.MainWindow().OnMessage(m.message, m.wParam, m.lParam);
+      }
+    }
+    m_test.windows.messages.clear();
+  }
+
+  test::TempFolder m_folder;
+  test::TestPlatform m_test{m_folder.Path()};
+  test::FakeDialogFactory m_factory;
+  RecordingHttp m_http;
+  ZevaClient m_client{{m_test.platform, m_factory, m_http}};
+  test::FakeDialog* m_main = nullptr;
+  std::function<void()> m_body;
+  const std::u16string m_portal =
+      std::u16string(endpoints::kToolServer) + u"/CF30/CF_Index.aspx?ToolId=1";
+};
+
+TEST_F(ClientTest, TheMainWindowHostsThePortalWithWindowExternal) {
+  Run([] {});
+  ASSERT_NE(m_main, nullptr);
+  EXPECT_EQ(m_main->owner, 0u);
+  EXPECT_TRUE(m_main->modal);
+  EXPECT_EQ(m_main->view.browserSite.external, &m_client.Dispatcher());
+  EXPECT_FALSE(m_main->view.browserSite.scrollBars);
+  ASSERT_EQ(m_main->view.navigations.size(), 1u);
+  EXPECT_EQ(m_main->view.navigations[0], m_client.MainWindow().PortalUrl());
+  EXPECT_TRUE(m_main->destroyed);
+  EXPECT_FALSE(m_main->view.trayIcon);  // however the run ended, the icon went with it
+}
+
+TEST_F(ClientTest, PageMethodsReachTheEngineAndTheWindow) {
+  Run([this] {
+    // DownloadFile goes to the engine, which asks the HTTP layer for its session.
+    EXPECT_EQ(Call(u"DownloadFile", {V::String(endpoints::kToolServer + std::u16string(u"/a.zip")),
+                                     V::String(u"a.zip"), V::Int32(1), V::Int32(2)})
+                  .value.int32,
+              0);  // no session to be had here: refused, not pretended
+    EXPECT_EQ(m_http.userAgents.size(), 1u);
+    // PauseDownload reaches the same engine: the key it just saw has an entry, another none.
+    EXPECT_EQ(Call(u"PauseDownload", {V::Int32(1), V::Int32(2)}).value.int32, 1);
+    EXPECT_EQ(Call(u"PauseDownload", {V::Int32(3), V::Int32(4)}).value.int32, 0);
+
+    // The window methods see the main window as the browser's host.
+    EXPECT_EQ(static_cast<WindowHandle>(Call(u"GetMainWindow").value.int32), m_main->view.handle);
+    EXPECT_EQ(static_cast<WindowHandle>(Call(u"GetParentWindow").value.int32), m_main->view.handle);
+  });
+}
+
+TEST_F(ClientTest, EveryHookReachesItsWindow) {
+  // Each secondary window is closed by its own close button while it runs.
+  for (int id : {res::kSettingsDialog, res::kAboutDialog, res::kUpdateLogDialog}) {
+    m_factory.whileModal[id] = [](test::FakeDialog& dialog) {
+      dialog.events->OnCommand(res::kDialogCloseButton);
+    };
+  }
+  Run([this] {
+    CZEVA30Dlg& main = m_client.MainWindow();
+    const struct {
+      std::function<void()> trigger;
+      int templateId;
+    } cases[] = {
+        {[&] { main.OnCommand(res::kSettingsButton); }, res::kSettingsDialog},
+        {[&] { EXPECT_EQ(main.OnMessage(kWmOpenSettings, 0, 0), 1); }, res::kSettingsDialog},
+        {[&] {
+           EXPECT_TRUE(Call(u"web_OpenSetWnd").value.boolean);
+           EXPECT_TRUE(m_factory.Of(res::kSettingsDialog).size() == 2u);  // not before the loop
+           DeliverPosted();
+         },
+         res::kSettingsDialog},
+        {[&] { main.OnCommand(res::kCmdHelpAbout); }, res::kAboutDialog},
+        {[&] { main.OnCommand(res::kCmdTrayAbout); }, res::kAboutDialog},
+        {[&] { main.OnCommand(res::kCmdUpdateLog); }, res::kUpdateLogDialog},
+    };
+    for (const auto& c : cases) {
+      const size_t before = m_factory.dialogs.size();
+      c.trigger();
+      ASSERT_EQ(m_factory.dialogs.size(), before + 1) << c.templateId;
+      const test::FakeDialog& opened = *m_factory.dialogs.back();
+      EXPECT_EQ(opened.templateId, c.templateId);
+      EXPECT_TRUE(opened.modal);
+      EXPECT_EQ(opened.owner, m_main->view.handle);  // owned by the main window
+      EXPECT_EQ(opened.view.endResults, std::vector<int>{kIdCancel});
+      EXPECT_TRUE(opened.destroyed);
+    }
+  });
+}
+
+TEST_F(ClientTest, OneSettingsWindowAtATime) {
+  int nested = 0;
+  m_factory.whileModal[res::kSettingsDialog] = [&](test::FakeDialog&) {
+    // A page asking again while it runs (the modal loop still handles posted messages).
+    ++nested;
+    m_client.MainWindow().OnMessage(kWmOpenSettings, 0, 0);
+  };
+  Run([this] { m_client.MainWindow().OnCommand(res::kSettingsButton); });
+  EXPECT_EQ(nested, 1);
+  EXPECT_EQ(m_factory.Of(res::kSettingsDialog).size(), 1u);
+}
+
+}  // namespace
+}  // namespace zeva
