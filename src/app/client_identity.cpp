@@ -1,38 +1,24 @@
 #include "app/client_identity.h"
 
 #include "app/text_codecs.h"
-#include "game/profile.h"
+#include "game/client_settings.h"
 #include "zeva/endpoints.h"
 
 namespace zeva {
-namespace {
-
-constexpr size_t kIdentityCapacity = 260;
-
-std::u16string ReadSystemValue(const Platform& platform, std::u16string_view key) {
-  return ProfileGetString(platform, u"system", key, u"", kIdentityCapacity,
-                          ConfigFilePath(platform));
-}
-
-}  // namespace
-
 void LoadClientIdentity(const Platform& platform, ClientIdentity& identity) {
+  ClientSettings settings(platform);
   identity.version = kClientVersion;
-  ProfileSetString(platform, u"zevaver", u"version", identity.version, ConfigFilePath(platform));
+  settings.SetVersion(identity.version);
 
-  if (ReadSystemValue(platform, u"Setup").empty()) {
+  if (settings.IsFirstStart()) {
     identity.setup = u"true";
-    ProfileSetString(platform, u"system", u"Setup", u"false", ConfigFilePath(platform));
+    settings.MarkStarted();
   }
-  if (std::u16string uid = ReadSystemValue(platform, u"UID"); !uid.empty()) {
-    identity.userId = std::move(uid);
-  }
-  if (const std::u16string uwd = ReadSystemValue(platform, u"UWD"); !uwd.empty()) {
-    identity.userWord = Base64Decode(uwd, platform.codec);
-  }
-  if (std::u16string mac = ReadSystemValue(platform, u"MAC"); !mac.empty()) {
-    identity.storedMac = std::move(mac);
-  }
+  LoginRecord login = settings.Login();
+  if (!login.userId.empty()) identity.userId = std::move(login.userId);
+  if (!login.encodedWord.empty())
+    identity.userWord = Base64Decode(login.encodedWord, platform.codec);
+  if (!login.mac.empty()) identity.storedMac = std::move(login.mac);
 }
 
 std::u16string BuildPortalUrl(const Platform& platform, const ClientIdentity& identity) {

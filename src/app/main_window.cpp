@@ -1,7 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/zeva_app.h"
-#include "game/profile.h"
+#include "game/client_settings.h"
 #include "res/resource_ids.h"
 #include "ui/png_button.h"
 #include "ui/window_messages.h"
@@ -161,11 +161,10 @@ void CZEVA30Dlg::OnDestroy() {
 }
 
 void CZEVA30Dlg::Close() {
-  const std::u16string exit =
-      ProfileGetString(m_platform, u"system", u"exit", u"", 10, ConfigFilePath(m_platform));
-  if (exit == u"1") {
+  const ExitSetting exit = ClientSettings(m_platform).Exit();
+  if (exit == ExitSetting::kHide) {
     View().Show(kSwHide);
-  } else if (exit == u"2") {
+  } else if (exit == ExitSetting::kQuit) {
     Cancel();
   } else {
     const int answer = m_platform.dialogs.ShowMessageBox(

@@ -1,7 +1,7 @@
 #include "game/game_folder.h"
 
+#include "game/client_settings.h"
 #include "game/paths.h"
-#include "game/profile.h"
 #include "platform/path_style.h"
 
 namespace zeva {
@@ -29,13 +29,11 @@ std::u16string BrowseGameFolder(const Platform& platform, WindowHandle owner) {
 }
 
 bool WebFindFolder(const Platform& platform, WindowHandle owner) {
-  const std::u16string config = ConfigFilePath(platform);
-  // "run" is read before the picker opens: a change made meanwhile does not count.
-  const std::u16string run = ProfileGetString(platform, u"system", u"run", u"", 8192, config);
+  ClientSettings settings(platform);
+  // The server is read before the picker opens: a change made meanwhile does not count.
+  const GameServer server = settings.Server();
   const std::u16string folder = BrowseGameFolder(platform, owner);
-  if (!folder.empty()) {
-    ProfileSetString(platform, u"CF Info", run == u"1" ? u"FOLDER_TYF" : u"FOLDER", folder, config);
-  }
+  if (!folder.empty()) settings.SetGameFolder(server, folder);
   return true;
 }
 

@@ -193,6 +193,7 @@ intptr_t GtkTemplateDialog::Deliver(uint32_t message, uintptr_t wParam, intptr_t
 void GtkTemplateDialog::Open() {
   m_events.OnInitDialog();
   gtk_widget_show_all(m_window);
+  gtk_window_present(GTK_WINDOW(m_window));  // the new window takes the keyboard
 }
 
 int GtkTemplateDialog::RunModal() {
