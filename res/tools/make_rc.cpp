@@ -1,0 +1,185 @@
+// Writes the Win32 client's resource script from the tables both ports render: the icon,
+// the pictures by number, menus 131/132, the dialog templates, the version and the
+// manifest. Built and run on the build host; the script is UTF-8 (windres -c 65001).
+//
+//   make_rc <output.rc> <art folder> <icon.ico> <manifest>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <string>
+
+#include "platform/dialogs.h"
+#include "res/dialog_templates.h"
+#include "res/resource_ids.h"
+
+namespace {
+
+using zeva::res::ControlKind;
+
+std::string Utf8(std::u16string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// A quoted resource-script string: quotes doubled, backslashes escaped.
+std::string Quoted(std::u16string_view text) {
+  std::string out = "\"";
+  for (const char c : Utf8(text)) {
+    if (c == '"')
+      out += "\"\"";
+    else if (c == '\\')
+      out += "\\\\";
+    else
+      out += c;
+  }
+  return out + "\"";
+}
+
+std::string PathText(const std::filesystem::path& path) {
+  std::string out = "\"";
+  for (const char c : path.generic_string()) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+struct Win32Control {
+  const char* className;
+  std::string style;
+};
+
+Win32Control ControlOf(const zeva::res::ControlTemplate& c) {
+  std::string visible = c.visible ? " | WS_VISIBLE" : "";
+  switch (c.kind) {
+    case ControlKind::kButton:
+      return {"Button", "BS_PUSHBUTTON | WS_TABSTOP" + visible};
+    case ControlKind::kOwnerDrawButton:
+      return {"Button", "BS_OWNERDRAW | WS_TABSTOP" + visible};
+    case ControlKind::kEdit:
+      return {"Edit", "ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP" + visible};
+    case ControlKind::kPasswordEdit:
+      return {"Edit", "ES_AUTOHSCROLL | ES_PASSWORD | WS_BORDER | WS_TABSTOP" + visible};
+    case ControlKind::kStatic:
+      return {"Static", "SS_LEFT" + visible};
+    case ControlKind::kGroupBox:
+      return {"Button", "BS_GROUPBOX" + visible};
+    case ControlKind::kRadio:
+      return {"Button", std::string("BS_AUTORADIOBUTTON") +
+                            (c.startsGroup ? " | WS_GROUP | WS_TABSTOP" : "") + visible};
+    case ControlKind::kCheckBox:
+      return {"Button", "BS_AUTOCHECKBOX | WS_TABSTOP" + visible};
+    case ControlKind::kProgressBar:
+      return {"msctls_progress32", "WS_BORDER" + visible};
+  }
+  return {"Static", visible};
+}
+
+void WriteDialog(std::ostream& out, const zeva::res::DialogTemplate& d) {
+  const bool captioned = !d.caption.empty();
+  out << d.id << " DIALOGEX 0, 0, " << d.width << ", " << d.height << "\n";
+  out << "STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP"
+      << (captioned ? " | WS_CAPTION | WS_SYSMENU" : "") << "\n";
+  if (d.taskbarButton) out << "EXSTYLE WS_EX_APPWINDOW\n";
+  if (captioned) out << "CAPTION " << Quoted(d.caption) << "\n";
+  out << "FONT " << d.fontPoints << ", " << Quoted(d.fontName) << ", 400, 0, 0x1\n";
+  out << "BEGIN\n";
+  for (const zeva::res::ControlTemplate& c : d.controls) {
+    const Win32Control control = ControlOf(c);
+    out << "  CONTROL " << Quoted(c.text) << ", " << c.id << ", \"" << control.className << "\", "
+        << control.style << ", " << c.x << ", " << c.y << ", " << c.width << ", " << c.height
+        << "\n";
+  }
+  out << "END\n\n";
+}
+
+void WriteMenu(std::ostream& out, const zeva::res::MenuTemplate& m) {
+  // A menu bar whose first item is the popup that is shown.
+  out << m.id << " MENU\nBEGIN\n  POPUP " << Quoted(m.popupTitle) << "\n  BEGIN\n";
+  for (const zeva::res::MenuItem& item : m.items) {
+    if (item.command == 0) {
+      out << "    MENUITEM SEPARATOR\n";
+    } else {
+      out << "    MENUITEM " << Quoted(item.text) << ", " << item.command << "\n";
+    }
+  }
+  out << "  END\nEND\n\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) {
+    std::cerr << "usage: make_rc <output.rc> <art folder> <icon.ico> <manifest>\n";
+    return 2;
+  }
+  namespace fs = std::filesystem;
+  const fs::path output = argv[1], art = argv[2], icon = argv[3], manifest = argv[4];
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  out << "// Generated by res/tools/make_rc from res/; do not edit.\n"
+         "#include <windows.h>\n#include <commctrl.h>\n\n"
+         "LANGUAGE LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED\n\n";
+  out << zeva::res::kAppIcon << " ICON " << PathText(icon) << "\n";
+  out << "1 24 " << PathText(fs::absolute(manifest)) << "\n\n";  // the manifest
+
+  // The pictures by number ("icon.png" is the icon above, not a picture).
+  for (const fs::directory_entry& entry : fs::directory_iterator(art)) {
+    const std::string stem = entry.path().stem().string();
+    if (entry.path().extension() != ".png" ||
+        stem.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    out << stem << " PNG " << PathText(fs::absolute(entry.path())) << "\n";
+  }
+  out << "\n";
+
+  for (const int id : {zeva::res::kHelpMenu, zeva::res::kTrayMenu}) {
+    WriteMenu(out, *zeva::res::FindMenuTemplate(id));
+  }
+  for (const int id :
+       {zeva::res::kMainDialog, zeva::res::kSettingsDialog, zeva::res::kDownloadDialog,
+        zeva::res::kUpdateLogDialog, zeva::res::kAboutDialog}) {
+    WriteDialog(out, *zeva::res::FindDialogTemplate(id));
+  }
+
+  out << "VS_VERSION_INFO VERSIONINFO\n"
+         "FILEVERSION 3,0,6,0\nPRODUCTVERSION 3,0,6,0\n"
+         "FILEFLAGSMASK 0x3fL\nFILEFLAGS 0x0L\nFILEOS VOS_NT_WINDOWS32\nFILETYPE VFT_APP\n"
+         "FILESUBTYPE 0x0L\nBEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n"
+         "    BLOCK \"080404b0\"\n    BEGIN\n"
+         "      VALUE \"CompanyName\", \"KIVO\"\n"
+         "      VALUE \"FileDescription\", \"KIVO穿越火线泽瓦助手\"\n"
+         "      VALUE \"FileVersion\", \"3.0.6.0\"\n"
+         "      VALUE \"InternalName\", \"ZEVA\"\n"
+         "      VALUE \"LegalCopyright\", \"KIVO 版权所有\"\n"
+         "      VALUE \"OriginalFilename\", \"ZEVA.exe\"\n"
+         "      VALUE \"ProductName\", \"泽瓦助手\"\n"
+         "      VALUE \"ProductVersion\", \"3.0.6.0\"\n"
+         "    END\n  END\n  BLOCK \"VarFileInfo\"\n  BEGIN\n"
+         "    VALUE \"Translation\", 0x804, 1200\n  END\nEND\n";
+  out.close();
+  return out ? 0 : 1;
+}
