@@ -13,8 +13,9 @@ add_custom_command(
   COMMAND "${CMAKE_COMMAND}" -E make_directory "${ZEVA_RESOURCE_DIR}"
   COMMAND "${ZEVA_HOST_CXX}" -std=c++20 -O1 -I "${PROJECT_SOURCE_DIR}/src" -I "${PROJECT_SOURCE_DIR}"
           "${PROJECT_SOURCE_DIR}/res/tools/make_rc.cpp" "${PROJECT_SOURCE_DIR}/res/dialog_templates.cpp"
-          -o "${ZEVA_RESOURCE_DIR}/make_rc"
+          "${PROJECT_SOURCE_DIR}/src/platform/unicode.cpp" -o "${ZEVA_RESOURCE_DIR}/make_rc"
   DEPENDS "${PROJECT_SOURCE_DIR}/res/tools/make_rc.cpp" "${PROJECT_SOURCE_DIR}/res/dialog_templates.cpp"
+          "${PROJECT_SOURCE_DIR}/src/platform/unicode.cpp"
           "${PROJECT_SOURCE_DIR}/res/dialog_templates.h" "${PROJECT_SOURCE_DIR}/res/resource_ids.h"
   COMMENT "Building the resource-script generator for the build host")
 add_custom_command(

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/dialogs.h"
+#include "platform/unicode.h"
 #include "res/dialog_templates.h"
 #include "res/resource_ids.h"
 
@@ -18,36 +19,10 @@ namespace {
 
 using zeva::res::ControlKind;
 
-std::string Utf8(std::u16string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 // A quoted resource-script string: quotes doubled, backslashes escaped.
 std::string Quoted(std::u16string_view text) {
   std::string out = "\"";
-  for (const char c : Utf8(text)) {
+  for (const char c : zeva::Utf16ToUtf8(text)) {
     if (c == '"')
       out += "\"\"";
     else if (c == '\\')

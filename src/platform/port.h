@@ -6,6 +6,7 @@
 
 #include "platform/adapters.h"
 #include "platform/files.h"
+#include "platform/platform.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/single_instance.h"
@@ -19,5 +20,22 @@ std::unique_ptr<INetworkAdapters> CreateNetworkAdapters();
 std::unique_ptr<ISingleInstance> CreateSingleInstance();
 std::unique_ptr<IRegistry> CreateRegistry();
 std::unique_ptr<IShell> CreateShell();
+
+// Every service of a port put together as the core's Platform: the ones above, and the
+// port's windows, message boxes and toolkit.
+template <typename WindowSystem, typename Dialogs, typename Toolkit>
+struct PortServices {
+  std::unique_ptr<IFileSystem> files = CreateFileSystem();
+  std::unique_ptr<ITextCodec> codec = CreateTextCodec();
+  std::unique_ptr<INetworkAdapters> adapters = CreateNetworkAdapters();
+  std::unique_ptr<ISingleInstance> instance = CreateSingleInstance();
+  std::unique_ptr<IRegistry> registry = CreateRegistry();
+  std::unique_ptr<IShell> shell = CreateShell();
+  WindowSystem windows;
+  Dialogs dialogs;
+  Toolkit toolkit;
+  const Platform platform{*files,    *codec,  *adapters, *instance, windows,
+                          *registry, dialogs, *shell,    toolkit};
+};
 
 }  // namespace zeva

@@ -1,26 +1,11 @@
 // Every service of the GTK port, put together as the core's Platform.
 #pragma once
 
-#include <memory>
-
-#include "platform/platform.h"
 #include "platform/port.h"
 #include "ports/gtk/gtk_system.h"
 
 namespace zeva::gtk {
 
-struct PortServices {
-  std::unique_ptr<IFileSystem> files = CreateFileSystem();
-  std::unique_ptr<ITextCodec> codec = CreateTextCodec();
-  std::unique_ptr<INetworkAdapters> adapters = CreateNetworkAdapters();
-  std::unique_ptr<ISingleInstance> instance = CreateSingleInstance();
-  std::unique_ptr<IRegistry> registry = CreateRegistry();
-  std::unique_ptr<IShell> shell = CreateShell();
-  GtkWindowSystem windows;
-  GtkDialogs dialogs;
-  GtkToolkit toolkit;
-  const Platform platform{*files,    *codec,  *adapters, *instance, windows,
-                          *registry, dialogs, *shell,    toolkit};
-};
+using PortServices = zeva::PortServices<GtkWindowSystem, GtkDialogs, GtkToolkit>;
 
 }  // namespace zeva::gtk
