@@ -2,6 +2,7 @@
 
 #include "app/zeva_app.h"
 #include "game/client_settings.h"
+#include "game/paths.h"
 #include "res/resource_ids.h"
 #include "ui/png_button.h"
 #include "ui/window_messages.h"
@@ -88,9 +89,7 @@ void CZEVA30Dlg::OnCommand(int id) {
       Run(m_hooks.showUpdateLog);
       break;
     case res::kCmdFeedback:
-      m_platform.shell.Execute(u"open",
-                               std::u16string(endpoints::kForumHost) + endpoints::kFeedbackPath,
-                               u"", u"", kSwShowNormal);
+      OpenFeedbackPage();
       break;
     case res::kCmdHelpAbout:
     case res::kCmdTrayAbout:
@@ -163,7 +162,7 @@ void CZEVA30Dlg::OnDestroy() {
 void CZEVA30Dlg::Close() {
   const ExitSetting exit = ClientSettings(m_platform).Exit();
   if (exit == ExitSetting::kHide) {
-    View().Show(kSwHide);
+    ToTray();
   } else if (exit == ExitSetting::kQuit) {
     Cancel();
   } else {
@@ -173,9 +172,25 @@ void CZEVA30Dlg::Close() {
     if (answer == kIdYes) {
       Cancel();
     } else if (answer == kIdNo) {
-      View().Show(kSwHide);
+      ToTray();
     }
   }
+}
+
+void CZEVA30Dlg::OpenFeedbackPage() {
+  const std::u16string page = std::u16string(endpoints::kForumHost) + endpoints::kFeedbackPath;
+  // A desktop without a browser to open it: the player learns where the page is.
+  if (!m_platform.shell.Execute(u"open", page, u"", u"", kSwShowNormal)) {
+    m_platform.dialogs.ShowMessageBox(View().Handle(),
+                                      u"无法打开意见反馈页面，请用浏览器访问：\n" + page,
+                                      GetApplicationName(m_platform), kMbOk | kMbIconExclamation);
+  }
+}
+
+void CZEVA30Dlg::ToTray() {
+  // Hidden without an icon to click, the window could not be brought back: with no tray
+  // to show the icon it is minimised instead.
+  View().Show(m_trayIcon ? kSwHide : kSwMinimize);
 }
 
 void CZEVA30Dlg::Cancel() {

@@ -52,6 +52,8 @@ class CZEVA30Dlg final : public CDialogBase {
 
  private:
   void Close();
+  void ToTray();
+  void OpenFeedbackPage();
   void Cancel();
   void ToggleShown();
   void ShowMenu(int menu, const std::map<int, std::u16string>& texts);

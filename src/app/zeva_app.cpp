@@ -10,9 +10,12 @@ bool CZEVA30App::InitInstance() {
   m_platform.toolkit.Start();
 
   if (m_platform.instance.Acquire(kInstanceLockName) == InstanceLock::kAlreadyExists) {
-    // Only the lock decides; the window merely gets the focus (it stays hidden if it is).
+    // Only the lock decides. The player started the client to see it: the running window
+    // comes back even from the tray (hidden to a tray the desktop may not show, it would
+    // otherwise be lost), then takes the focus.
     m_secondInstance = true;
     if (const WindowHandle running = m_platform.windows.FindTopLevelWindow(kMainWindowTitle)) {
+      m_platform.windows.SetShowState(running, kSwShow);
       m_platform.windows.SetForeground(running);
     }
     return false;

@@ -76,6 +76,7 @@ class IWindowView {
   virtual int ShowOwnedBox(const std::u16string& text, const std::u16string& caption,
                            uint32_t style, const std::vector<std::u16string>& buttonTexts = {}) = 0;
 
+  // True when the icon is in a tray the user sees; false without a tray to show it.
   virtual bool AddTrayIcon(int iconResource, const std::u16string& tip) = 0;
   virtual void RemoveTrayIcon() = 0;
   // Shows the menu's popup at the cursor and returns the chosen command (0: none). Items

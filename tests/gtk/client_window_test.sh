@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The real GTK client on a virtual display: its window, the drag strip, the single instance
 # and a screenshot that shows skin and page. Run under xvfb-run by CTest; argument: the
-# client program.
+# client program and a stand-in tray manager.
 set -u
 program=$1
+tray_program=$2
 work=$(mktemp -d)
-trap 'kill $first 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $first $tray 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 check() {  # check "what" command...
   local what=$1
@@ -21,6 +22,11 @@ eventually() {
   done
   "$@"
 }
+
+# A desktop with a tray: the close button may hide the window there.
+"$tray_program" >"$work/tray.log" 2>&1 &
+tray=$!
+eventually grep -q tray "$work/tray.log"
 
 cp "$program" "$work/zeva"
 "$work/zeva" >"$work/client.log" 2>&1 &
@@ -68,7 +74,24 @@ check "the first instance still runs" kill -0 "$first"
 sed -i 's/^\[system\]\r$/&\nexit=1\r/' "$work/config.ini"
 xdotool mousemove 781 14 sleep 0.3 click 1
 hidden() { test -z "$(xdotool search --onlyvisible --name '^KIVO穿越火线泽瓦助手$' 2>/dev/null)"; }
+shown() { ! hidden; }
 check "exit=1: the close button hides the window" eventually hidden
+# Started again, the client shows the hidden window instead of ending silently.
+timeout 20 "$work/zeva" >>"$work/second.log" 2>&1
+check "a second start shows the hidden window" eventually shown
+kill "$first"
+wait "$first" 2>/dev/null
+
+# No tray on the desktop: hiding would lose the window, so it stays reachable.
+kill "$tray"
+wait "$tray" 2>/dev/null
+"$work/zeva" >>"$work/client.log" 2>&1 &
+first=$!
+eventually shown
+sleep 2
+xdotool mousemove 781 14 sleep 0.3 click 1
+sleep 1
+check "exit=1 without a tray: the window is not hidden" shown
 kill "$first"
 wait "$first" 2>/dev/null
 sed -i 's/^exit=1/exit=2/' "$work/config.ini"

@@ -28,6 +28,8 @@ class FakeDialogFactory final : public IDialogFactory {
   // What happens inside a modal run of a template (the window is open, initialised); the
   // run returns the last EndDialog result, -1 without one.
   std::map<int, std::function<void(FakeDialog&)>> whileModal;
+  // Whether the desktop has a tray that shows icons.
+  bool trayHost = true;
 
   std::unique_ptr<INativeDialog> CreateDialog(int templateId, WindowHandle owner,
                                               IDialogEvents& events) override {
@@ -36,6 +38,7 @@ class FakeDialogFactory final : public IDialogFactory {
     dialog->owner = owner;
     dialog->events = &events;
     dialog->view.handle = 0x500 + static_cast<WindowHandle>(dialogs.size()) * 0x10;
+    dialog->view.trayHost = trayHost;
     dialog->view.table = [&events](uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return events.OnMessage(message, wParam, lParam);
     };

@@ -103,10 +103,11 @@ class FakeWindowView final : public IWindowView {
   }
   void SetForeground() override { ++foregroundCount; }
   void EndDialog(int result) override { endResults.push_back(result); }
+  bool trayHost = true;  // whether a tray shows the icon
   bool AddTrayIcon(int, const std::u16string& tip) override {
-    trayIcon = true;
+    trayIcon = trayHost;
     trayTip = tip;
-    return true;
+    return trayHost;
   }
   void RemoveTrayIcon() override { trayIcon = false; }
   int TrackPopupMenu(int menu, const std::map<int, std::u16string>& overrides) override {

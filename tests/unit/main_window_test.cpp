@@ -85,6 +85,25 @@ TEST_F(MainWindowTest, CloseFollowsTheExitSetting) {
   EXPECT_FALSE(m_view.trayIcon);
 }
 
+TEST(MainWindowTrayTest, WithoutATrayTheWindowIsMinimisedNotHidden) {
+  // No tray shows the icon: "hide" would lose the window; it goes to the taskbar instead.
+  test::TempFolder folder;
+  test::TestPlatform platform{folder.Path()};
+  test::FakeDialogFactory factory;
+  factory.trayHost = false;
+  CZEVA30Dlg window(platform.platform, factory);
+  ASSERT_TRUE(window.Create(0));
+  test::FakeWindowView& view = factory.dialogs.at(0)->view;
+  for (std::u16string_view exit : {u"1", u"0"}) {
+    ASSERT_TRUE(
+        ProfileSetString(platform.platform, u"system", u"exit", exit, folder / u"config.ini"));
+    platform.dialogs.answers = {kIdNo};  // asked: "否：最小化到托盘"
+    window.OnCommand(res::kCloseButton);
+    EXPECT_TRUE(view.visible);
+    EXPECT_EQ(view.showCommands.back(), kSwMinimize);
+  }
+}
+
 TEST_F(MainWindowTest, CloseAsksWhenTheSettingSaysNothingClear) {
   SetExit(u"01");
   m_test.dialogs.answers = {kIdCancel, kIdNo, kIdYes};
@@ -141,6 +160,15 @@ TEST_F(MainWindowTest, HelpMenuAndFeedbackPage) {
   EXPECT_EQ(m_test.shell.calls[0].file,
             std::u16string(endpoints::kForumHost) + u"/thread-6389501-1-1.html");
   EXPECT_EQ(m_test.shell.calls[0].verb, u"open");
+  EXPECT_TRUE(m_test.dialogs.boxes.empty());
+
+  // No program to open it: the player is told where the page is.
+  m_test.shell.succeed = false;
+  m_view.menuAnswers = {res::kCmdFeedback};
+  Window().OnCommand(res::kHelpButton);
+  ASSERT_EQ(m_test.dialogs.boxes.size(), 1u);
+  EXPECT_NE(m_test.dialogs.boxes[0].text.find(m_test.shell.calls[1].file), std::u16string::npos);
+  EXPECT_EQ(m_test.dialogs.boxes[0].style, kMbOk | kMbIconExclamation);
 }
 
 TEST_F(MainWindowTest, PageRequestsAndButtons) {

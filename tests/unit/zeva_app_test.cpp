@@ -23,7 +23,7 @@ TEST(ZevaAppTest, TheFirstInstanceRunsTheMainWindowBetweenStartAndStop) {
   EXPECT_TRUE(test.windows.foregroundRequests.empty());
 }
 
-TEST(ZevaAppTest, ASecondInstanceBringsTheFirstForwardAndEnds) {
+TEST(ZevaAppTest, ASecondInstanceShowsTheFirstAndEnds) {
   TestPlatform test;
   test.instance.answer = InstanceLock::kAlreadyExists;
   test.windows.windowsByTitle[u"KIVO穿越火线泽瓦助手"] = 0x1234;
@@ -35,6 +35,9 @@ TEST(ZevaAppTest, ASecondInstanceBringsTheFirstForwardAndEnds) {
   EXPECT_EQ(app.ExitInstance(), 0);
   EXPECT_FALSE(ran);
   EXPECT_EQ(test.windows.foregroundRequests, std::vector<WindowHandle>{0x1234});
+  // Shown first, so a window hidden to the tray comes back too.
+  EXPECT_EQ(test.windows.showCommands,
+            (std::vector<std::pair<WindowHandle, int>>{{0x1234, kSwShow}}));
   EXPECT_TRUE(test.dialogs.boxes.empty());
 }
 

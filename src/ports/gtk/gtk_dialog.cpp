@@ -1,5 +1,6 @@
 #include "ports/gtk/gtk_dialog.h"
 
+#include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
 #include <algorithm>
@@ -65,10 +66,12 @@ GtkTemplateDialog::GtkTemplateDialog(const res::DialogTemplate& dialog, WindowHa
                    this);
   gtk_widget_realize(m_window);
   Windows()[Handle()] = this;
+  gdk_window_add_filter(gtk_widget_get_window(m_window), &GtkTemplateDialog::OnXEvent, this);
 }
 
 GtkTemplateDialog::~GtkTemplateDialog() {
   Windows().erase(Handle());
+  gdk_window_remove_filter(gtk_widget_get_window(m_window), &GtkTemplateDialog::OnXEvent, this);
   if (m_loop) g_main_loop_quit(m_loop);
   RemoveTrayIcon();
   m_browser.reset();
@@ -458,7 +461,12 @@ bool GtkTemplateDialog::AddTrayIcon(int iconResource, const std::u16string& tip)
       }),
       this);
   G_GNUC_END_IGNORE_DEPRECATIONS
-  return m_tray != nullptr;
+  // The icon shows only where a tray manager owns the screen's tray selection.
+  GdkWindow* own = gtk_widget_get_window(m_window);
+  if (!m_tray || !own || !GDK_IS_X11_WINDOW(own)) return false;
+  Display* display = GDK_WINDOW_XDISPLAY(own);
+  const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(display));
+  return XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
 }
 
 void GtkTemplateDialog::RemoveTrayIcon() {
@@ -618,6 +626,18 @@ gboolean GtkTemplateDialog::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer 
     return TRUE;
   }
   return FALSE;
+}
+
+GdkFilterReturn GtkTemplateDialog::OnXEvent(GdkXEvent* xevent, GdkEvent*, gpointer self) {
+  auto* event = static_cast<XEvent*>(xevent);
+  if (event->type != ClientMessage) return GDK_FILTER_CONTINUE;
+  auto* window = static_cast<GtkTemplateDialog*>(self);
+  Display* display = GDK_WINDOW_XDISPLAY(gtk_widget_get_window(window->m_window));
+  if (event->xclient.message_type != XInternAtom(display, kShowStateAtom, False)) {
+    return GDK_FILTER_CONTINUE;
+  }
+  window->Show(static_cast<int>(event->xclient.data.l[0]));
+  return GDK_FILTER_REMOVE;
 }
 
 }  // namespace zeva::gtk

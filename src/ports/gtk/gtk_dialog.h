@@ -15,6 +15,10 @@
 
 namespace zeva::gtk {
 
+// The client message another copy of the client sends to show this window (data: the show
+// command).
+inline constexpr char kShowStateAtom[] = "_ZEVA_SHOW_STATE";
+
 class GtkTemplateDialog final : public IWindowView, public INativeDialog {
  public:
   // Makes a browser control for a window; `owner` answers which window owns its boxes.
@@ -92,6 +96,7 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
   static gboolean ButtonEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean BackgroundPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
+  static GdkFilterReturn OnXEvent(GdkXEvent* xevent, GdkEvent* event, gpointer self);
 
   IDialogEvents& m_events;
   BrowserFactory m_browserFactory;

@@ -49,6 +49,8 @@ std::string WindowTitle(Display* display, Window window) {
   return title;
 }
 
+std::vector<Window> RootChildren(Display* display);
+
 // Top-level windows: the window manager's client list, or the root's children (and theirs,
 // for reparenting managers) when there is no manager.
 std::vector<Window> TopLevelWindows(Display* display) {
@@ -67,6 +69,13 @@ std::vector<Window> TopLevelWindows(Display* display) {
   }
   if (data) XFree(data);
   if (!windows.empty()) return windows;
+  return RootChildren(display);
+}
+
+// The root's children and theirs (reparenting managers put clients one level down).
+std::vector<Window> RootChildren(Display* display) {
+  std::vector<Window> windows;
+  const Window root = DefaultRootWindow(display);
   Window rootReturn = 0, parent = 0, *children = nullptr;
   unsigned int n = 0;
   if (XQueryTree(display, root, &rootReturn, &parent, &children, &n)) {
@@ -84,6 +93,28 @@ std::vector<Window> TopLevelWindows(Display* display) {
   return windows;
 }
 
+// Another copy of the client's window: asked by a message only its own process acts on
+// (the X server cannot show a GTK window behind its toolkit's back).
+int RequestShowState(WindowHandle window, int command) {
+  Display* display = XDisplay();
+  if (!display || window == 0) return 0;
+  XWindowAttributes attributes{};
+  gdk_x11_display_error_trap_push(gdk_display_get_default());
+  const bool exists = XGetWindowAttributes(display, window, &attributes) != 0;
+  if (exists) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, kShowStateAtom, False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = command;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+  }
+  gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default());
+  return exists && attributes.map_state == IsViewable ? 1 : 0;
+}
+
 }  // namespace
 
 WindowHandle GtkWindowSystem::FindTopLevelWindow(std::u16string_view title) {
@@ -91,6 +122,10 @@ WindowHandle GtkWindowSystem::FindTopLevelWindow(std::u16string_view title) {
   if (!display) return 0;
   const std::string wanted = Utf16ToUtf8(title);
   for (Window window : TopLevelWindows(display)) {
+    if (WindowTitle(display, window) == wanted) return static_cast<WindowHandle>(window);
+  }
+  // A hidden (withdrawn) window is in no manager's list, but still a child of the root.
+  for (Window window : RootChildren(display)) {
     if (WindowTitle(display, window) == wanted) return static_cast<WindowHandle>(window);
   }
   return 0;
@@ -150,7 +185,7 @@ bool GtkWindowSystem::PostWindowMessage(WindowHandle window, uint32_t message, u
 
 int GtkWindowSystem::SetShowState(WindowHandle window, int command) {
   GtkTemplateDialog* own = GtkTemplateDialog::FromHandle(window);
-  if (!own) return 0;
+  if (!own) return RequestShowState(window, command);
   const bool wasVisible = own->IsVisible();
   own->Show(command);
   return wasVisible ? 1 : 0;
