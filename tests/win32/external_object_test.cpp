@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <thread>
 
+#include "fake_html_document.h"
 #include "host/external_dispatcher.h"
 #include "ports/win32/external_object.h"
 #include "ports/win32/wide.h"
@@ -183,6 +186,74 @@ TEST_F(ExternalObjectTest, ForeignPagesAreRefused) {
   EXPECT_EQ(
       Evaluate(L"(function(){try{external.GetVersion();return 0}catch(e){return e.number}})()"),
       std::to_wstring(static_cast<int32_t>(E_ACCESSDENIED)));
+}
+
+// A page's document as the browser control hands it to SetCallBack: registered only when the
+// browser says it is its top document, and reached from other threads only while shown.
+TEST(PageObjectTest, RegistrationFollowsTheBrowsersFacts) {
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    test::FakeHtmlDocument document;
+    {
+      PageRegistration page;
+
+      // No browser to ask: a document, yet not known as a top page's.
+      const auto unknown = win32::WrapPageObject(&document);
+      EXPECT_TRUE(unknown->IsHtmlDocument());
+      EXPECT_FALSE(unknown->IsTopDocument());
+      page.SetCallBack(unknown);
+      EXPECT_FALSE(page.HasRegistration());
+
+      // Facts never make a document of an object that is none.
+      test::FakeScript notADocument;
+      EXPECT_FALSE(win32::WrapPageObject(&notADocument, {true, nullptr, 0})->IsTopDocument());
+
+      auto shown = std::make_shared<std::atomic<uint64_t>>(3);
+      page.SetCallBack(win32::WrapPageObject(&document, {true, shown, 3}));
+      ASSERT_TRUE(page.HasRegistration());
+      bool reported = false;
+      std::thread([&] { reported = page.ReportToPage(2, 10, 20, -1); }).join();
+      EXPECT_TRUE(reported);
+      ASSERT_EQ(document.script.Calls().size(), 1u);
+      EXPECT_EQ(document.script.Calls()[0], (std::vector<int32_t>{2, 10, 20, -1}));
+
+      // The browser has moved on to another page: reports stop, nothing reaches the old page.
+      ++*shown;
+      std::thread([&] { reported = page.ReportToPage(1, 10, 20, 50); }).join();
+      EXPECT_FALSE(reported);
+      EXPECT_EQ(document.script.Calls().size(), 1u);
+    }
+    // Every hold on the document ends with the objects that wrapped it.
+    EXPECT_EQ(document.References(), 1u);
+  }
+  ::CoUninitialize();
+}
+
+// SetCallBack through IDispatch asks the browser about the very object the page passed.
+TEST_F(ExternalObjectTest, SetCallBackAsksTheBrowserAboutThePassedObject) {
+  test::FakeHtmlDocument document;  // outlives the registration below
+  PageRegistration page;
+  ExternalDispatcher dispatcher{m_test.platform, page, ScriptHostLinks{}};
+  IDispatch* asked = nullptr;
+  auto* external = new win32::ExternalObject(
+      dispatcher, [this] { return m_url; },
+      [&](IDispatch* object) {
+        asked = object;
+        return win32::PageFacts{object == &document, nullptr, 0};
+      });
+  VARIANT argument;
+  ::VariantInit(&argument);
+  V_VT(&argument) = VT_DISPATCH;
+  V_DISPATCH(&argument) = &document;
+  DISPPARAMS params{&argument, nullptr, 1, 0};
+  VARIANT result;
+  ::VariantInit(&result);
+  EXPECT_EQ(external->Invoke(11, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(V_I4(&result), 0);
+  EXPECT_EQ(asked, &document);
+  EXPECT_TRUE(page.HasRegistration());
+  external->Release();
 }
 
 }  // namespace

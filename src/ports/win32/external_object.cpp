@@ -13,7 +13,7 @@ namespace {
 // A page object registered in the global interface table for as long as the core holds it.
 class ComScriptObject final : public IScriptObject {
  public:
-  explicit ComScriptObject(IDispatch* object) {
+  ComScriptObject(IDispatch* object, PageFacts facts) : m_facts(std::move(facts)) {
     IHTMLDocument2* document = nullptr;
     if (SUCCEEDED(
             object->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&document)))) {
@@ -56,10 +56,11 @@ class ComScriptObject final : public IScriptObject {
   }
 
   bool IsHtmlDocument() const override { return m_isDocument && m_cookie != 0; }
-  // The browser hands SetCallBack its top page's document; frames' documents reach the
-  // external object only through their own pages' calls, which the host site tells apart.
-  bool IsTopDocument() const override { return IsHtmlDocument(); }
-  bool IsShown() const override { return true; }
+  bool IsTopDocument() const override { return IsHtmlDocument() && m_facts.isTopDocument; }
+  // Read on notification threads: the count is the browser's, the value at hand-over ours.
+  bool IsShown() const override {
+    return !m_facts.shownCount || m_facts.shownCount->load() == m_facts.shownAt;
+  }
 
   std::optional<ScriptValue> DefaultValue() const override {
     if (!m_hasDefault) return std::nullopt;
@@ -116,6 +117,7 @@ class ComScriptObject final : public IScriptObject {
   }
 
  private:
+  PageFacts m_facts;
   bool m_isDocument = false;
   DWORD m_cookie = 0;
   bool m_hasDefault = false;
@@ -136,14 +138,14 @@ VARTYPE VariantTypeOf(ParamType type) {
 
 }  // namespace
 
-std::shared_ptr<IScriptObject> WrapPageObject(IDispatch* object) {
+std::shared_ptr<IScriptObject> WrapPageObject(IDispatch* object, PageFacts facts) {
   if (!object) return nullptr;
-  return std::make_shared<ComScriptObject>(object);
+  return std::make_shared<ComScriptObject>(object, std::move(facts));
 }
 
 ExternalObject::ExternalObject(ExternalDispatcher& dispatcher,
-                               std::function<std::u16string()> pageUrl)
-    : m_dispatcher(dispatcher), m_pageUrl(std::move(pageUrl)) {}
+                               std::function<std::u16string()> pageUrl, PageFactsSource pageFacts)
+    : m_dispatcher(dispatcher), m_pageUrl(std::move(pageUrl)), m_pageFacts(std::move(pageFacts)) {}
 
 HRESULT ExternalObject::QueryInterface(REFIID riid, void** object) {
   if (!object) return E_POINTER;
@@ -223,9 +225,12 @@ HRESULT ExternalObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
         case VT_I4:
           values.push_back(ScriptValue::Int32(V_I4(&converted)));
           break;
-        case VT_DISPATCH:
-          values.push_back(ScriptValue::Object(WrapPageObject(V_DISPATCH(&converted))));
+        case VT_DISPATCH: {
+          IDispatch* object = V_DISPATCH(&converted);
+          PageFacts facts = m_pageFacts && object ? m_pageFacts(object) : PageFacts{};
+          values.push_back(ScriptValue::Object(WrapPageObject(object, std::move(facts))));
           break;
+        }
         default:
           values.push_back(ScriptValue::Empty());
       }

@@ -7,17 +7,34 @@
 #include <oaidl.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "host/external_dispatcher.h"
 
 namespace zeva::win32 {
 
+// What the browser knows of an object a page hands over, taken as the page hands it over.
+struct PageFacts {
+  // The object is the document of the browser's top page.
+  bool isTopDocument = false;
+  // The browser's count of top documents and its value at hand-over: the object's page is
+  // the one shown while the two agree. Null: no browser counts (shown for as long as it lives).
+  std::shared_ptr<const std::atomic<uint64_t>> shownCount;
+  uint64_t shownAt = 0;
+};
+
+using PageFactsSource = std::function<PageFacts(IDispatch* object)>;
+
 class ExternalObject final : public IDispatch {
  public:
-  // `pageUrl` tells the address of the page that calls (the browser's current document).
-  ExternalObject(ExternalDispatcher& dispatcher, std::function<std::u16string()> pageUrl);
+  // `pageUrl` tells the address of the page that calls (the browser's current document);
+  // `pageFacts` what the browser knows of objects pages hand over (none: no browser, so no
+  // object is a top document).
+  ExternalObject(ExternalDispatcher& dispatcher, std::function<std::u16string()> pageUrl,
+                 PageFactsSource pageFacts = {});
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
   ULONG STDMETHODCALLTYPE AddRef() override;
@@ -36,10 +53,11 @@ class ExternalObject final : public IDispatch {
   std::atomic<ULONG> m_references{1};
   ExternalDispatcher& m_dispatcher;
   std::function<std::u16string()> m_pageUrl;
+  PageFactsSource m_pageFacts;
 };
 
 // A page object (its document, its window...) as the core sees it. The document is kept in
 // the global interface table, so notification threads can reach the page's script.
-std::shared_ptr<IScriptObject> WrapPageObject(IDispatch* object);
+std::shared_ptr<IScriptObject> WrapPageObject(IDispatch* object, PageFacts facts = {});
 
 }  // namespace zeva::win32
