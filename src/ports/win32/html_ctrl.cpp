@@ -283,9 +283,12 @@ bool CHtmlCtrl::IsTrustedPage(std::u16string_view url) {
   return m_site.external && m_site.external->IsTrustedPage(url);
 }
 
-void CHtmlCtrl::OnNavigateComplete2(IDispatch* frame, const std::u16string&) {
+void CHtmlCtrl::OnNavigateComplete2(IDispatch* frame, const std::u16string& url) {
   TrimWorkingSet();
-  if (m_pages->IsTopFrame(frame)) m_pages->Observe();
+  if (!m_pages->IsTopFrame(frame)) return;
+  m_pages->Observe();
+  // The page moved on (a link, a script) before its error page arrived: none is due now.
+  if (url != FromWide(kBlankPage)) m_failedAddress.clear();
 }
 
 void CHtmlCtrl::OnDocumentComplete(IDispatch* frame, const std::u16string& url) {
