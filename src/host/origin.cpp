@@ -57,4 +57,9 @@ std::u16string OriginOf(std::u16string_view url) {
   return origin;
 }
 
+bool IsWebAddress(std::u16string_view url) {
+  const std::u16string origin = OriginOf(url);
+  return origin.starts_with(u"http://") || origin.starts_with(u"https://");
+}
+
 }  // namespace zeva

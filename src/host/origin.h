@@ -11,4 +11,8 @@ namespace zeva {
 // alone ("about:", "file:") for addresses without a host; empty when there is no scheme.
 std::u16string OriginOf(std::u16string_view url);
 
+// Whether the address is a web page (http or https): the only addresses a page's request
+// for a new window may hand to the desktop's browser (the shell would run a file:// program).
+bool IsWebAddress(std::u16string_view url);
+
 }  // namespace zeva

@@ -5,6 +5,7 @@
 #include "app/text_codecs.h"
 #include "game/profile.h"
 #include "host/external_dispatcher.h"
+#include "host/origin.h"
 #include "platform/path_style.h"
 #include "support/fake_script_object.h"
 #include "support/temp_folder.h"
@@ -112,6 +113,16 @@ TEST_F(DispatcherTest, PagesFromOtherOriginsAreRefused) {
   // The tool server's origin in another spelling, and the client's own pages, are trusted.
   EXPECT_EQ(Call(u"GetVersion", {}, u"HTTP://127.0.0.1:8088/manager/update/x.aspx").error, kSOk);
   EXPECT_EQ(Call(u"GetVersion", {}, u"zeva://app/offline.html").error, kSOk);
+}
+
+TEST(OriginTest, OnlyWebAddressesMayOpenOutsideTheClient) {
+  for (std::u16string_view url : {u"http://a.example/x", u"HTTPS://a.example:444/"}) {
+    EXPECT_TRUE(IsWebAddress(url));
+  }
+  for (std::u16string_view url : {u"file:///C:/Windows/notepad.exe", u"C:\\x.exe", u"about:blank",
+                                  u"javascript:alert(1)", u"mailto:a@b", u"", u"http:/x"}) {
+    EXPECT_FALSE(IsWebAddress(url));
+  }
 }
 
 TEST_F(DispatcherTest, ArgumentsAreConvertedToTheirTypes) {

@@ -150,8 +150,8 @@ TEST_F(DocHostSiteTest, EveryPageGetsTheSameExternalObject) {
   handler->Release();
 }
 
-// A page's confirmation: the client's own box over the control's parent, answered with
-// Cancel from another thread; the answer goes back to the browser.
+// A page's confirmation: the client's own box over the control's parent with the browser's
+// caption, answered with Cancel from another thread; the answer goes back to the browser.
 TEST_F(DocHostSiteTest, PageMessagesAreTheClientsOwnBoxes) {
   auto* showUi = Query<IDocHostShowUI>(m_identity, win32::kIidDocHostShowUI);
   std::atomic<bool> found{false};
@@ -159,7 +159,7 @@ TEST_F(DocHostSiteTest, PageMessagesAreTheClientsOwnBoxes) {
   HWND boxOwner = nullptr;
   std::thread answerer([&] {
     for (int attempt = 0; attempt < 3000 && !found; ++attempt) {
-      if (HWND box = ::FindWindowW(L"#32770", Wide(kPageMessageCaption).c_str())) {
+      if (HWND box = ::FindWindowW(L"#32770", L"网页对话框")) {
         wchar_t text[256] = {};
         ::GetWindowTextW(::GetDlgItem(box, 0xFFFF), text, 256);
         boxText = text;
@@ -171,7 +171,7 @@ TEST_F(DocHostSiteTest, PageMessagesAreTheClientsOwnBoxes) {
     }
   });
   std::wstring text = L"确定要删除吗？";
-  std::wstring caption = L"Message from webpage";
+  std::wstring caption = L"网页对话框";  // the browser's caption, kept
   LRESULT result = 0;
   EXPECT_EQ(showUi->ShowMessage(nullptr, text.data(), caption.data(), MB_OKCANCEL | MB_ICONQUESTION,
                                 nullptr, 0, &result),

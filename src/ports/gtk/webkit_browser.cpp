@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/origin.h"
 #include "host/page_texts.h"
 #include "platform/unicode.h"
 #include "ports/gtk/browser_frames.h"
@@ -277,7 +278,8 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
       G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) -> GtkWidget* {
         auto* browser = static_cast<WebKitBrowser*>(self);
         WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-        if (const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr) {
+        const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+        if (uri && IsWebAddress(Utf8ToUtf16(uri))) {
           browser->m_shell.Execute(u"open", Utf8ToUtf16(uri), u"", u"", 1);
         }
         return nullptr;

@@ -33,13 +33,6 @@ bool IsFetchFailure(int32_t status) {
          kFetchFailures.end();
 }
 
-// Only web addresses go to the desktop's browser: the shell would run a program or open a
-// file given by any other kind of address.
-bool IsWebAddress(std::u16string_view url) {
-  const std::u16string origin = OriginOf(url);
-  return origin.starts_with(u"http://") || origin.starts_with(u"https://");
-}
-
 // Pages are given back to the system as the browser loads and completes them.
 void TrimWorkingSet() {
   ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1),
@@ -269,12 +262,14 @@ HRESULT CHtmlCtrl::OnGetExternal(IDispatch** object) {
   return S_OK;
 }
 
-HRESULT CHtmlCtrl::OnShowMessage(HWND, LPOLESTR text, LPOLESTR, DWORD type, LPOLESTR, DWORD,
+HRESULT CHtmlCtrl::OnShowMessage(HWND, LPOLESTR text, LPOLESTR caption, DWORD type, LPOLESTR, DWORD,
                                  LRESULT* result) {
-  // The client's own box over its window, under the client's caption for pages' messages.
+  // The client's own box over its window, with the text, caption and type as the browser
+  // gives them (the client's caption for pages' messages when it gives none).
   const HWND owner = m_window ? ::GetParent(m_window) : nullptr;
-  const int answer = m_dialogs.ShowMessageBox(HandleValue(owner), text ? FromWide(text) : u"",
-                                              kPageMessageCaption, type);
+  const std::u16string title = caption && *caption ? FromWide(caption) : kPageMessageCaption;
+  const int answer =
+      m_dialogs.ShowMessageBox(HandleValue(owner), text ? FromWide(text) : u"", title, type);
   if (result) *result = answer;
   return S_OK;
 }
