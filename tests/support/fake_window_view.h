@@ -24,6 +24,7 @@ class FakeWindowView final : public IWindowView {
   std::u16string title;
   Rect bounds{};
   bool captionless = false;
+  int centred = 0;
   int background = 0;
   int icon = 0;
   std::map<int, Rect> controls;
@@ -65,6 +66,7 @@ class FakeWindowView final : public IWindowView {
   WindowHandle Handle() const override { return handle; }
   void SetTitle(const std::u16string& text) override { title = text; }
   void SetBounds(int x, int y, int w, int h) override { bounds = {x, y, w, h}; }
+  void CenterOverOwner() override { ++centred; }
   void SetCaptionless() override { captionless = true; }
   void SetBackground(int png) override { background = png; }
   void SetIcon(int id) override { icon = id; }
