@@ -120,6 +120,20 @@ std::vector<Window> TopLevelWindows(Display* display) {
   return windows;
 }
 
+void FitOverOwner(GtkWindow* window, int width, int height) {
+  GdkRectangle area{0, 0, 0, 0};
+  if (GtkWindow* owner = gtk_window_get_transient_for(window)) {
+    gtk_window_get_position(owner, &area.x, &area.y);
+    gtk_window_get_size(owner, &area.width, &area.height);
+  } else if (GdkMonitor* monitor =
+                 gdk_display_get_monitor(gtk_widget_get_display(GTK_WIDGET(window)), 0)) {
+    gdk_monitor_get_workarea(monitor, &area);
+  }
+  gtk_window_resize(window, width, height);
+  gtk_window_move(window, std::max(0, area.x + (area.width - width) / 2),
+                  std::max(0, area.y + (area.height - height) / 2));
+}
+
 }  // namespace
 
 WindowHandle GtkWindowSystem::FindTopLevelWindow(std::u16string_view title) {
@@ -309,8 +323,12 @@ std::optional<std::u16string> GtkDialogs::PickFolder(uint32_t owner, const std::
       gtk_file_chooser_dialog_new(Utf16ToUtf8(prompt).c_str(), parent ? parent->Window() : nullptr,
                                   GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "取消",
                                   GTK_RESPONSE_CANCEL, "选择", GTK_RESPONSE_ACCEPT, nullptr);
-  // Its natural size is larger than small screens, which have no manager to fit it.
-  gtk_window_set_default_size(GTK_WINDOW(dialog), 760, 520);
+  // The chooser sizes itself when it maps, larger than small screens, which may have no
+  // manager to fit it: it takes a fixed size then, centred over its owner.
+  g_signal_connect_after(dialog, "map", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
+                           FitOverOwner(GTK_WINDOW(widget), 760, 520);
+                         }),
+                         nullptr);
   const std::string start = Utf16ToUtf8(startFolder);
   if (!start.empty() && g_file_test(start.c_str(), G_FILE_TEST_IS_DIR)) {
     gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), start.c_str());
