@@ -146,19 +146,6 @@ TEST_F(ClientTest, OneSettingsWindowAtATime) {
   EXPECT_EQ(m_factory.Of(res::kSettingsDialog).size(), 1u);
 }
 
-TEST_F(ClientTest, SettingsSavedFromThePageAreWhatTheCloseButtonReads) {
-  m_factory.whileModal[res::kSettingsDialog] = [](test::FakeDialog& dialog) {
-    dialog.view.SetCheck(res::kExitHideRadio, true);
-    dialog.events->OnCommand(kIdOk);
-  };
-  Run([this] {
-    EXPECT_TRUE(Call(u"web_OpenSetWnd").value.boolean);
-    DeliverPosted();
-    m_client.MainWindow().OnCommand(res::kCloseButton);
-    EXPECT_FALSE(m_main->view.visible);  // hidden to the tray, as now stored
-  });
-}
-
 TEST_F(ClientTest, TheWindowModeRequestRetitlesTheOpenGameOnce) {
   m_test.windows.windows[0x4242] = {};
   m_test.windows.windowsByTitle[u"crossfire"] = 0x4242;
