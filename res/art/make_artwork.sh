@@ -67,7 +67,19 @@ panelbg() {
     -stroke "$edge" -strokewidth 1 -draw "roundrectangle 0,0 $((w - 1)),$((h - 1)) 6,6" \
     png32:"$out"
 }
-panelbg 145.png 440 355
+# 145: the settings window's body is white, as its labels and group boxes are drawn on white
+# boxes; a pale footer holds OK and Cancel. Square corners: the window around them is opaque.
+lightpanel() {
+  local out=$1 w=$2 h=$3 footer=$4
+  im -size "${w}x${h}" xc:white \
+    -fill '#eef1f5' -draw "rectangle 0,$footer $((w - 1)),$((h - 1))" \
+    -fill none -stroke '#d5dbe3' -strokewidth 1 -draw "line 0,$footer $((w - 1)),$footer" \
+    -stroke none -fill "$dark" -draw "rectangle 0,0 $((w - 1)),27" \
+    -fill none -stroke "$accent" -strokewidth 2 -draw "line 0,28 $((w - 1)),28" \
+    -stroke '#9aa6b4' -strokewidth 1 -draw "rectangle 0,0 $((w - 1)),$((h - 1))" \
+    png32:"$out"
+}
+lightpanel 145.png 440 355 314
 panelbg 152.png 385 260
 panelbg 154.png 350 150
 

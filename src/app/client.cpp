@@ -1,6 +1,7 @@
 #include "app/client.h"
 
 #include "app/zeva_app.h"
+#include "game/settings_dialog.h"
 #include "res/resource_ids.h"
 #include "ui/dialog_base.h"
 #include "ui/png_button.h"
@@ -26,7 +27,8 @@ ZevaClient::ZevaClient(ClientServices services)
     : m_services(std::move(services)),
       m_engine(m_services.platform, m_page, m_services.http),
       m_dispatcher(m_services.platform, m_page, Links(), m_services.trustedOrigins),
-      m_mainWindow(m_services.platform, m_services.dialogs, Hooks()) {
+      m_mainWindow(m_services.platform, m_services.dialogs, Hooks()),
+      m_windowModeWatcher(m_services.platform.windows, m_mainWindow.WindowModeBusy()) {
   m_mainWindow.SetScriptHost(&m_dispatcher);
 }
 
@@ -52,6 +54,7 @@ ScriptHostLinks ZevaClient::Links() {
 MainWindowHooks ZevaClient::Hooks() {
   MainWindowHooks hooks;
   hooks.openSettings = [this] { OpenSettings(); };
+  hooks.startWindowModeWatcher = [this] { m_windowModeWatcher.Start(); };
   hooks.showAbout = [this] { ShowAbout(); };
   hooks.showUpdateLog = [this] { ShowUpdateLog(); };
   return hooks;
@@ -66,7 +69,8 @@ void ZevaClient::OpenSettings() {
   // One at a time: a page asking again while it is open changes nothing.
   if (m_settingsOpen) return;
   m_settingsOpen = true;
-  RunWindow(res::kSettingsDialog);
+  CDialogSet settings(m_services.platform, m_services.dialogs);
+  settings.DoModal(m_mainWindow.Handle());
   m_settingsOpen = false;
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/main_window.h"
 #include "download/download_engine.h"
+#include "game/window_mode_watcher.h"
 #include "host/external_dispatcher.h"
 #include "host/page_registration.h"
 #include "platform/http.h"
@@ -61,6 +62,8 @@ class ZevaClient {
   DownloadEngine m_engine;
   ExternalDispatcher m_dispatcher;
   CZEVA30Dlg m_mainWindow;
+  // Declared after the main window whose flag it clears: stopped and joined before it goes.
+  WindowModeWatcher m_windowModeWatcher;
   bool m_settingsOpen = false;
 };
 

@@ -20,6 +20,22 @@ std::u16string_view FolderKey(GameServer server) {
   return server == GameServer::kTest ? u"FOLDER_TYF" : u"FOLDER";
 }
 
+std::u16string_view ExitText(ExitSetting value) {
+  return value == ExitSetting::kHide ? u"1" : value == ExitSetting::kQuit ? u"2" : u"0";
+}
+std::u16string_view ServerText(GameServer value) {
+  return value == GameServer::kTest ? u"1" : u"0";
+}
+std::u16string_view WindowModeText(WindowModeSetting value) {
+  return value == WindowModeSetting::kOn ? u"1" : value == WindowModeSetting::kOff ? u"0" : u"2";
+}
+std::u16string_view UpdateText(UpdateSetting value) {
+  return value == UpdateSetting::kAutomatic ? u"1" : u"0";
+}
+std::u16string_view FlagText(bool on) {
+  return on ? u"1" : u"0";
+}
+
 }  // namespace
 
 ClientSettings::ClientSettings(const Platform& platform) : m_platform(platform) {}
@@ -42,10 +58,7 @@ ExitSetting ClientSettings::Exit() const {
 }
 
 bool ClientSettings::SetExit(ExitSetting value) {
-  return Write(kSystem, u"exit",
-               value == ExitSetting::kHide   ? u"1"
-               : value == ExitSetting::kQuit ? u"2"
-                                             : u"0");
+  return Write(kSystem, u"exit", ExitText(value));
 }
 
 GameServer ClientSettings::Server() const {
@@ -53,7 +66,7 @@ GameServer ClientSettings::Server() const {
 }
 
 bool ClientSettings::SetServer(GameServer value) {
-  return Write(kSystem, u"run", value == GameServer::kTest ? u"1" : u"0");
+  return Write(kSystem, u"run", ServerText(value));
 }
 
 WindowModeSetting ClientSettings::WindowMode() const {
@@ -64,10 +77,7 @@ WindowModeSetting ClientSettings::WindowMode() const {
 }
 
 bool ClientSettings::SetWindowMode(WindowModeSetting value) {
-  return Write(kSystem, u"wnd",
-               value == WindowModeSetting::kOn    ? u"1"
-               : value == WindowModeSetting::kOff ? u"0"
-                                                  : u"2");
+  return Write(kSystem, u"wnd", WindowModeText(value));
 }
 
 UpdateSetting ClientSettings::Update() const {
@@ -76,7 +86,7 @@ UpdateSetting ClientSettings::Update() const {
 }
 
 bool ClientSettings::SetUpdate(UpdateSetting value) {
-  return Write(kSystem, u"autoupdate", value == UpdateSetting::kAutomatic ? u"1" : u"0");
+  return Write(kSystem, u"autoupdate", UpdateText(value));
 }
 
 bool ClientSettings::Autostart() const {
@@ -84,7 +94,7 @@ bool ClientSettings::Autostart() const {
 }
 
 bool ClientSettings::SetAutostart(bool on) {
-  return Write(kSystem, u"autostart", on ? u"1" : u"0");
+  return Write(kSystem, u"autostart", FlagText(on));
 }
 
 std::u16string ClientSettings::GameFolder(GameServer server) const {
@@ -93,6 +103,35 @@ std::u16string ClientSettings::GameFolder(GameServer server) const {
 
 bool ClientSettings::SetGameFolder(GameServer server, std::u16string_view folder) {
   return Write(kGameFolders, FolderKey(server), folder);
+}
+
+SettingsRecord ClientSettings::Record() const {
+  SettingsRecord record;
+  // Folders are read whole: a window that cut them would store them cut on OK.
+  record.officialFolder = GameFolder(GameServer::kOfficial);
+  record.testFolder = GameFolder(GameServer::kTest);
+  record.server =
+      Read(kSystem, u"run", kOptionCapacity) == u"1" ? GameServer::kTest : GameServer::kOfficial;
+  record.windowMode = WindowMode();
+  record.update = Update();
+  const std::u16string exit = Read(kSystem, u"exit", kOptionCapacity);
+  record.exit = exit == u"1"   ? ExitSetting::kHide
+                : exit == u"2" ? ExitSetting::kQuit
+                               : ExitSetting::kAsk;
+  record.autostart = Autostart();
+  return record;
+}
+
+bool ClientSettings::SetRecord(const SettingsRecord& record) {
+  return ProfileSetStrings(m_platform,
+                           {{kGameFolders, FolderKey(GameServer::kOfficial), record.officialFolder},
+                            {kGameFolders, FolderKey(GameServer::kTest), record.testFolder},
+                            {kSystem, u"run", ServerText(record.server)},
+                            {kSystem, u"wnd", WindowModeText(record.windowMode)},
+                            {kSystem, u"autoupdate", UpdateText(record.update)},
+                            {kSystem, u"exit", ExitText(record.exit)},
+                            {kSystem, u"autostart", FlagText(record.autostart)}},
+                           ConfigFilePath(m_platform));
 }
 
 bool ClientSettings::SetVersion(std::u16string_view version) {

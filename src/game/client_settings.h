@@ -26,6 +26,17 @@ struct LoginRecord {
   std::u16string mac;
 };
 
+// What the settings window edits: both game folders and the five options.
+struct SettingsRecord {
+  std::u16string officialFolder;
+  std::u16string testFolder;
+  GameServer server = GameServer::kOfficial;
+  WindowModeSetting windowMode = WindowModeSetting::kAsk;
+  UpdateSetting update = UpdateSetting::kAsk;
+  ExitSetting exit = ExitSetting::kAsk;
+  bool autostart = false;
+};
+
 class ClientSettings {
  public:
   explicit ClientSettings(const Platform& platform);
@@ -45,6 +56,12 @@ class ClientSettings {
   // [CF Info] FOLDER and FOLDER_TYF: the game folders of the two servers.
   std::u16string GameFolder(GameServer server) const;
   bool SetGameFolder(GameServer server, std::u16string_view folder);
+
+  // Every value of the settings window, read as the window shows them.
+  SettingsRecord Record() const;
+  // Writes FOLDER, FOLDER_TYF, run, wnd, autoupdate, exit and autostart in this order, in
+  // one replacement of the file: false, and the file as it was, when it cannot be written.
+  bool SetRecord(const SettingsRecord& record);
 
   // [zevaver] version: the running client's version, written at every start.
   bool SetVersion(std::u16string_view version);

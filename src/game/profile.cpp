@@ -49,7 +49,16 @@ std::u16string ProfileGetString(const Platform& platform, std::u16string_view se
 bool ProfileSetString(const Platform& platform, std::u16string_view section,
                       std::u16string_view key, std::u16string_view value,
                       std::u16string_view file) {
-  if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) return false;
+  return ProfileSetStrings(platform, {{section, key, value}}, file);
+}
+
+bool ProfileSetStrings(const Platform& platform, const std::vector<ProfileEntry>& entries,
+                       std::u16string_view file) {
+  for (const ProfileEntry& entry : entries) {
+    if (HoldsLineBreak(entry.section) || HoldsLineBreak(entry.key) || HoldsLineBreak(entry.value)) {
+      return false;
+    }
+  }
   const std::u16string path = ResolveProfilePath(platform, file);
   std::string bytes;
   if (platform.files.GetAttributes(path)) {
@@ -59,7 +68,11 @@ bool ProfileSetString(const Platform& platform, std::u16string_view section,
     bytes = std::move(*existing);
   }
   IniDocument document(std::move(bytes), platform.codec);
-  if (!document.Set(section, key, value)) {
+  bool changed = false;
+  for (const ProfileEntry& entry : entries) {
+    changed = document.Set(entry.section, entry.key, entry.value) || changed;
+  }
+  if (!changed) {
     // Nothing to change; succeeds as long as the file could be written.
     const std::optional<uint32_t> attributes = platform.files.GetAttributes(path);
     return attributes && !(*attributes & kAttrReadOnly);

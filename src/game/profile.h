@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -22,6 +23,14 @@ std::u16string ProfileGetString(const Platform& platform, std::u16string_view se
 // a name or the value holds a line break, which would corrupt the lines around it.
 bool ProfileSetString(const Platform& platform, std::u16string_view section,
                       std::u16string_view key, std::u16string_view value, std::u16string_view file);
+
+// Several values of one file written together, in order, by one replacement of the file:
+// all of them land or none does.
+struct ProfileEntry {
+  std::u16string_view section, key, value;
+};
+bool ProfileSetStrings(const Platform& platform, const std::vector<ProfileEntry>& entries,
+                       std::u16string_view file);
 
 // A file name without any folder is looked for in the client folder.
 std::u16string ResolveProfilePath(const Platform& platform, std::u16string_view file);

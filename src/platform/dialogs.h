@@ -37,10 +37,11 @@ class IDialogs {
   virtual int ShowRenamedMessageBox(uint32_t owner, const std::u16string& text,
                                     const std::u16string& caption, uint32_t style,
                                     const std::vector<std::u16string>& buttonTexts) = 0;
-  // The desktop's folder picker (file-system folders only), modal to `owner`; the chosen
-  // folder without a trailing separator, or nothing when the user cancelled.
-  virtual std::optional<std::u16string> PickFolder(uint32_t owner,
-                                                   const std::u16string& prompt) = 0;
+  // The desktop's folder picker (file-system folders only), modal to `owner`, showing
+  // `startFolder` first when it names a folder; the chosen folder without a trailing
+  // separator, or nothing when the user cancelled.
+  virtual std::optional<std::u16string> PickFolder(uint32_t owner, const std::u16string& prompt,
+                                                   const std::u16string& startFolder) = 0;
 };
 
 }  // namespace zeva

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/adapters.h"
+#include "platform/autostart.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -23,6 +24,7 @@ struct Platform {
   IDialogs& dialogs;
   IShell& shell;
   IToolkit& toolkit;
+  IAutostart& autostart;
 };
 
 }  // namespace zeva

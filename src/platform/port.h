@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/adapters.h"
+#include "platform/autostart.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
@@ -20,6 +21,7 @@ std::unique_ptr<INetworkAdapters> CreateNetworkAdapters();
 std::unique_ptr<ISingleInstance> CreateSingleInstance();
 std::unique_ptr<IRegistry> CreateRegistry();
 std::unique_ptr<IShell> CreateShell();
+std::unique_ptr<IAutostart> CreateAutostart();
 
 // Every service of a port put together as the core's Platform: the ones above, and the
 // port's windows, message boxes and toolkit.
@@ -31,11 +33,12 @@ struct PortServices {
   std::unique_ptr<ISingleInstance> instance = CreateSingleInstance();
   std::unique_ptr<IRegistry> registry = CreateRegistry();
   std::unique_ptr<IShell> shell = CreateShell();
+  std::unique_ptr<IAutostart> autostart = CreateAutostart();
   WindowSystem windows;
   Dialogs dialogs;
   Toolkit toolkit;
   const Platform platform{*files,    *codec,  *adapters, *instance, windows,
-                          *registry, dialogs, *shell,    toolkit};
+                          *registry, dialogs, *shell,    toolkit,   *autostart};
 };
 
 }  // namespace zeva

@@ -24,6 +24,7 @@ class IWindowSystem {
  public:
   virtual ~IWindowSystem() = default;
   // The first top-level window whose title is exactly `title` (any class); 0 when none.
+  // Safe to call from any thread.
   virtual WindowHandle FindTopLevelWindow(std::u16string_view title) = 0;
   virtual bool SetForeground(WindowHandle window) = 0;
   // Sends synchronously and returns the window's answer (0 for a handle that is no window).
@@ -37,6 +38,9 @@ class IWindowSystem {
   virtual bool IsMaximized(WindowHandle window) = 0;
   // The active window of this process (owner of application message boxes), or 0.
   virtual WindowHandle ActiveWindow() = 0;
+  // Gives any top-level window, also another program's, a new title; false when the handle
+  // is no window. Safe to call from any thread.
+  virtual bool SetWindowTitle(WindowHandle window, std::u16string_view title) = 0;
 };
 
 }  // namespace zeva

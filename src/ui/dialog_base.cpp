@@ -11,6 +11,7 @@ class ClosedView final : public IWindowView {
   WindowHandle Handle() const override { return 0; }
   void SetTitle(const std::u16string&) override {}
   void SetBounds(int, int, int, int) override {}
+  void CenterOverOwner() override {}
   void SetCaptionless() override {}
   void SetBackground(int) override {}
   void SetIcon(int) override {}

@@ -24,9 +24,10 @@ struct BrowserSite {
 // A label's look: colours as 0xRRGGBB.
 struct TextStyle {
   uint32_t colour = 0x000000;
-  bool transparent = true;  // drawn straight onto the window's picture
-  std::u16string fontName;  // empty: the window's font
-  int fontPoints = 0;       // 0: the window's size
+  bool transparent = true;         // drawn straight onto the window's picture
+  uint32_t backColour = 0xFFFFFF;  // behind the text when not transparent
+  std::u16string fontName;         // empty: the window's font
+  int fontPoints = 0;              // 0: the window's size
   bool bold = false;
   bool underline = false;
 };
@@ -39,6 +40,8 @@ class IWindowView {
   virtual void SetTitle(const std::u16string& title) = 0;
   // Screen position and outer size, in pixels.
   virtual void SetBounds(int x, int y, int width, int height) = 0;
+  // Moves the window, at its size, to the middle of its owner (of the screen without one).
+  virtual void CenterOverOwner() = 0;
   // No caption or border; minimisable from the taskbar.
   virtual void SetCaptionless() = 0;
   virtual void SetBackground(int pngResource) = 0;
@@ -49,6 +52,7 @@ class IWindowView {
   virtual void EnableControl(int id, bool enabled) = 0;
   virtual void SetControlText(int id, const std::u16string& text) = 0;
   virtual std::u16string GetControlText(int id) = 0;
+  // Id -1 styles every label and group box that has no id of its own.
   virtual void SetTextStyle(int id, const TextStyle& style) = 0;
   // Gives an image button its strip; the button takes the size of one frame.
   virtual void SetButtonImage(int id, int pngResource) = 0;

@@ -20,6 +20,7 @@
 #include "app/client_identity.h"
 #include "download/download_engine.h"
 #include "game/profile.h"
+#include "game/window_mode_watcher.h"
 #include "host/external_dispatcher.h"
 #include "platform/http.h"
 #include "platform/port.h"
@@ -116,8 +117,9 @@ class PortalEndToEnd : public ::testing::Test {
   test::FakeDialogs m_dialogs;
   std::unique_ptr<IShell> m_shell = CreateShell();
   test::FakeToolkit m_toolkit;
+  test::FakeAutostart m_autostart;
   Platform m_platform{m_files,    *m_codec,  m_adapters, m_instance, m_windows,
-                      m_registry, m_dialogs, *m_shell,   m_toolkit};
+                      m_registry, m_dialogs, *m_shell,   m_toolkit,  m_autostart};
   PageRegistration m_page;
   std::unique_ptr<IHttpClient> m_http = CreateHttpClient();
   DownloadEngine m_engine{m_platform, m_page, *m_http};
@@ -180,8 +182,17 @@ TEST_F(PortalEndToEnd, AnAddOnTravelsFromTheServerIntoTheGameFolder) {
   // Starting the game from the page: the stand-in opens its window.
   EXPECT_EQ(Eval("external.RunExe('" + (m_game / "QQLogin.exe").string() + "')"), "true");
   RunUntil([&] { return m_windows.FindTopLevelWindow(u"crossfire") != 0; }, 20);
-  EXPECT_NE(m_windows.FindTopLevelWindow(u"crossfire"), 0u);
+  const WindowHandle game = m_windows.FindTopLevelWindow(u"crossfire");
+  EXPECT_NE(game, 0u);
   EXPECT_TRUE(m_dialogs.boxes.empty());
+
+  // The window-mode watcher, as message 2027 starts it, retitles the stand-in's window.
+  std::atomic<bool> busy{true};
+  WindowModeWatcher watcher(m_windows, busy);
+  watcher.Start();
+  RunUntil([&] { return !busy; }, 20);
+  EXPECT_FALSE(busy);
+  EXPECT_EQ(m_windows.FindTopLevelWindow(u"KIVO泽瓦助手窗口化"), game);
 }
 
 }  // namespace

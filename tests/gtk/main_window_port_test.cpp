@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
+#include "gtk/pageless_factory.h"
 #include "ports/gtk/gtk_dialog.h"
 #include "ports/gtk/gtk_system.h"
 #include "res/dialog_templates.h"
@@ -18,20 +19,6 @@
 
 namespace zeva::gtk {
 namespace {
-
-// Renders templates without pages: these tests are about the windows.
-class PagelessFactory final : public IDialogFactory {
- public:
-  std::unique_ptr<INativeDialog> CreateDialog(int templateId, WindowHandle owner,
-                                              IDialogEvents& events) override {
-    const res::DialogTemplate* dialog = res::FindDialogTemplate(templateId);
-    if (!dialog) return nullptr;
-    auto native = std::make_unique<GtkTemplateDialog>(*dialog, owner, events, nullptr);
-    last = native.get();
-    return native;
-  }
-  GtkTemplateDialog* last = nullptr;
-};
 
 void Settle() {
   const gint64 until = g_get_monotonic_time() + G_USEC_PER_SEC / 2;

@@ -22,6 +22,9 @@ struct FakeDialog {
   FakeWindowView view;
 };
 
+// The exclusive groups of radio buttons in a template of res/.
+std::vector<std::vector<int>> RadioGroupsOf(int templateId);
+
 class FakeDialogFactory final : public IDialogFactory {
  public:
   std::vector<std::shared_ptr<FakeDialog>> dialogs;
@@ -39,6 +42,7 @@ class FakeDialogFactory final : public IDialogFactory {
     dialog->events = &events;
     dialog->view.handle = 0x500 + static_cast<WindowHandle>(dialogs.size()) * 0x10;
     dialog->view.trayHost = trayHost;
+    dialog->view.radioGroups = RadioGroupsOf(templateId);
     dialog->view.table = [&events](uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return events.OnMessage(message, wParam, lParam);
     };

@@ -1,6 +1,7 @@
 // A native window that exists only as a record of what the core asked of it.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -21,9 +22,12 @@ class FakeWindowView final : public IWindowView {
   };
 
   WindowHandle handle = 0x500;
+  // The template's exclusive groups of radio buttons.
+  std::vector<std::vector<int>> radioGroups;
   std::u16string title;
   Rect bounds{};
   bool captionless = false;
+  int centred = 0;
   int background = 0;
   int icon = 0;
   std::map<int, Rect> controls;
@@ -65,6 +69,7 @@ class FakeWindowView final : public IWindowView {
   WindowHandle Handle() const override { return handle; }
   void SetTitle(const std::u16string& text) override { title = text; }
   void SetBounds(int x, int y, int w, int h) override { bounds = {x, y, w, h}; }
+  void CenterOverOwner() override { ++centred; }
   void SetCaptionless() override { captionless = true; }
   void SetBackground(int png) override { background = png; }
   void SetIcon(int id) override { icon = id; }
@@ -76,7 +81,14 @@ class FakeWindowView final : public IWindowView {
   void EnableControl(int id, bool enabled) override { enabledControls[id] = enabled; }
   void SetTextStyle(int id, const TextStyle& style) override { styles[id] = style; }
   void SetPicture(int id, int png) override { pictures[id] = png; }
-  void SetCheck(int id, bool checked) override { checks[id] = checked; }
+  // Radio buttons of the template's groups are automatic: checking one clears the others.
+  void SetCheck(int id, bool checked) override {
+    for (const std::vector<int>& group : radioGroups) {
+      if (!checked || std::find(group.begin(), group.end(), id) == group.end()) continue;
+      for (int other : group) checks[other] = false;
+    }
+    checks[id] = checked;
+  }
   bool IsChecked(int id) override { return checks[id]; }
   void SetProgressRange(int id, int low, int high) override { progressRanges[id] = {low, high}; }
   void SetProgressPos(int id, int position) override { progress[id] = position; }

@@ -38,7 +38,8 @@ std::unique_ptr<IFileWriter> TestFileSystem::CreateWithAttributes(std::u16string
 TestPlatform::TestPlatform()
     : files(CreateFileSystem()), codec(CreateTextCodec()), platform{files,    *codec,  adapters,
                                                                     instance, windows, registry,
-                                                                    dialogs,  shell,   toolkit} {}
+                                                                    dialogs,  shell,   toolkit,
+                                                                    autostart} {}
 
 TestPlatform::TestPlatform(const std::u16string& clientFolder) : TestPlatform() {
   files.executablePath = clientFolder + u"ZEVA.exe";

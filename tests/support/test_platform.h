@@ -151,6 +151,18 @@ class FakeWindowSystem final : public IWindowSystem {
     return it != windows.end() && it->second.maximized;
   }
   WindowHandle ActiveWindow() override { return activeWindow; }
+  // Renames the window in `windowsByTitle` too.
+  std::vector<std::pair<WindowHandle, std::u16string>> titleChanges;
+  bool SetWindowTitle(WindowHandle window, std::u16string_view title) override {
+    titleChanges.emplace_back(window, title);
+    for (auto it = windowsByTitle.begin(); it != windowsByTitle.end(); ++it) {
+      if (it->second != window) continue;
+      windowsByTitle.erase(it);
+      windowsByTitle[std::u16string(title)] = window;
+      return true;
+    }
+    return windows.count(window) != 0;
+  }
 };
 
 struct MessageBoxCall {
@@ -166,9 +178,14 @@ class FakeDialogs final : public IDialogs {
   std::vector<MessageBoxCall> boxes;
   // Scripted picker answers (nothing: cancelled); cancelled when none is left.
   std::deque<std::optional<std::u16string>> folders;
-  std::vector<std::pair<uint32_t, std::u16string>> pickerCalls;
-  std::optional<std::u16string> PickFolder(uint32_t owner, const std::u16string& prompt) override {
-    pickerCalls.emplace_back(owner, prompt);
+  struct PickerCall {
+    uint32_t owner;
+    std::u16string prompt, startFolder;
+  };
+  std::vector<PickerCall> pickerCalls;
+  std::optional<std::u16string> PickFolder(uint32_t owner, const std::u16string& prompt,
+                                           const std::u16string& startFolder) override {
+    pickerCalls.push_back({owner, prompt, startFolder});
     if (folders.empty()) return std::nullopt;
     std::optional<std::u16string> answer = folders.front();
     folders.pop_front();
@@ -219,6 +236,26 @@ class FakeRegistry final : public IRegistry {
   }
 };
 
+// Autostart entries by name; `fail` refuses every change.
+class FakeAutostart final : public IAutostart {
+ public:
+  std::map<std::u16string, AutostartEntry> entries;
+  bool fail = false;
+  int changes = 0;
+  bool Register(const AutostartEntry& entry) override {
+    ++changes;
+    if (fail) return false;
+    entries[entry.name] = entry;
+    return true;
+  }
+  bool Unregister(std::u16string_view name) override {
+    ++changes;
+    if (fail) return false;
+    entries.erase(std::u16string(name));
+    return true;
+  }
+};
+
 class FakeToolkit final : public IToolkit {
  public:
   int starts = 0, stops = 0;
@@ -241,6 +278,7 @@ class TestPlatform {
   FakeDialogs dialogs;
   FakeShell shell;
   FakeToolkit toolkit;
+  FakeAutostart autostart;
   Platform platform;
 };
 

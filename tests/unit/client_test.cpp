@@ -2,6 +2,8 @@
 // behind them and every main-window hook reaches its window.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/client.h"
 #include "res/resource_ids.h"
 #include "support/fake_dialog_factory.h"
@@ -142,6 +144,33 @@ TEST_F(ClientTest, OneSettingsWindowAtATime) {
   Run([this] { m_client.MainWindow().OnCommand(res::kSettingsButton); });
   EXPECT_EQ(nested, 1);
   EXPECT_EQ(m_factory.Of(res::kSettingsDialog).size(), 1u);
+}
+
+TEST_F(ClientTest, TheWindowModeRequestRetitlesTheOpenGameOnce) {
+  m_test.windows.windows[0x4242] = {};
+  m_test.windows.windowsByTitle[u"crossfire"] = 0x4242;
+  m_test.windows.windowsByTitle[u"crossfire 2"] = 0x4343;  // only the exact title counts
+  Run([this] {
+    EXPECT_TRUE(Call(u"web_StartWndThread").value.boolean);
+    DeliverPosted();
+    // The watcher's last step clears the flag; the fake is not touched before.
+    while (m_client.MainWindow().WindowModeBusy()) std::this_thread::yield();
+  });
+  EXPECT_EQ(
+      m_test.windows.titleChanges,
+      (std::vector<std::pair<WindowHandle, std::u16string>>{{0x4242, u"KIVO泽瓦助手窗口化"}}));
+}
+
+TEST_F(ClientTest, AClientClosingWhileTheWatcherWaitsEndsIt) {
+  auto client = std::make_unique<ZevaClient>(ClientServices{m_test.platform, m_factory, m_http});
+  std::atomic<bool>* busy = &client->MainWindow().WindowModeBusy();
+  m_factory.whileModal[res::kMainDialog] = [&](test::FakeDialog&) {
+    EXPECT_EQ(client->MainWindow().OnMessage(kWmStartWindowMode, 0, 0), 1);
+    EXPECT_TRUE(*busy);  // no game: it waits
+  };
+  client->RunMainWindow();
+  client.reset();  // joins the watcher: nothing of the client is left in use
+  EXPECT_TRUE(m_test.windows.titleChanges.empty());
 }
 
 }  // namespace

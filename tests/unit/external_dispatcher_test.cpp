@@ -289,8 +289,8 @@ TEST_F(DispatcherTest, FindFolderStoresUnderTheChosenServersKey) {
   EXPECT_TRUE(Call(u"web_FindFolder").value.boolean);
   ASSERT_EQ(m_test.dialogs.boxes.size(), 1u);
   EXPECT_EQ(m_test.dialogs.boxes[0].text, u"未指定游戏目录。");
-  EXPECT_EQ(m_test.dialogs.pickerCalls[0],
-            (std::pair<uint32_t, std::u16string>{kBrowser, u"请选择穿越火线游戏目录："}));
+  EXPECT_EQ(m_test.dialogs.pickerCalls[0].owner, kBrowser);
+  EXPECT_EQ(m_test.dialogs.pickerCalls[0].prompt, u"请选择穿越火线游戏目录：");
 
   m_test.dialogs.folders = {empty};
   EXPECT_TRUE(Call(u"web_FindFolder").value.boolean);

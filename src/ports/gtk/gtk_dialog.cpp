@@ -27,6 +27,23 @@ res::DialogUnitScale ScaleFor(const res::DialogTemplate& dialog) {
 
 constexpr int kStripFrames = 4;
 
+// The theme's padding and minimum sizes make entries, radio buttons and check boxes larger
+// than their rectangles in the template; these fit them in.
+void FitToTemplate(GtkWidget* widget) {
+  static GtkCssProvider* css = [] {
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(
+        provider,
+        "entry{min-height:0;padding-top:1px;padding-bottom:1px;}"
+        "radiobutton,checkbutton{padding:0;margin:0;min-height:0;}"
+        "radio,check{min-width:12px;min-height:12px;margin:0;padding:0;}",
+        -1, nullptr);
+    return provider;
+  }();
+  gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(css),
+                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
 }  // namespace
 
 GtkTemplateDialog::GtkTemplateDialog(const res::DialogTemplate& dialog, WindowHandle owner,
@@ -106,9 +123,11 @@ void GtkTemplateDialog::BuildControls(const res::DialogTemplate& dialog) {
                      ? gtk_radio_button_new(nullptr)
                      : gtk_radio_button_new_from_widget(GTK_RADIO_BUTTON(lastRadio));
         lastRadio = widget;
+        FitToTemplate(widget);
         break;
       case res::ControlKind::kCheckBox:
         widget = gtk_check_button_new();
+        FitToTemplate(widget);
         break;
       case res::ControlKind::kProgressBar:
         widget = gtk_progress_bar_new();
@@ -139,6 +158,7 @@ void GtkTemplateDialog::BuildControls(const res::DialogTemplate& dialog) {
         widget = gtk_entry_new();
         gtk_entry_set_visibility(GTK_ENTRY(widget), control.kind == res::ControlKind::kEdit);
         gtk_entry_set_width_chars(GTK_ENTRY(widget), 1);
+        FitToTemplate(widget);
         break;
       case res::ControlKind::kStatic: {
         widget = gtk_label_new(Utf16ToUtf8(control.text).c_str());
@@ -157,6 +177,10 @@ void GtkTemplateDialog::BuildControls(const res::DialogTemplate& dialog) {
     gtk_fixed_put(GTK_FIXED(m_fixed), widget, scale.X(control.x), scale.Y(control.y));
     gtk_widget_set_no_show_all(widget, !control.visible);
     if (control.id != res::kNoId) m_controls[control.id] = widget;
+    if (control.id == res::kNoId && (control.kind == res::ControlKind::kStatic ||
+                                     control.kind == res::ControlKind::kGroupBox)) {
+      m_unnamedLabels.push_back(widget);
+    }
   }
 }
 
@@ -234,6 +258,24 @@ void GtkTemplateDialog::SetBounds(int x, int y, int width, int height) {
   gtk_widget_set_size_request(m_backgroundArea, width, height);
 }
 
+void GtkTemplateDialog::CenterOverOwner() {
+  int width = 0, height = 0;
+  gtk_window_get_size(GTK_WINDOW(m_window), &width, &height);
+  int x = 0, y = 0, areaWidth = 0, areaHeight = 0;
+  if (GtkTemplateDialog* owner = FromHandle(m_owner)) {
+    gtk_window_get_position(owner->Window(), &x, &y);
+    gtk_window_get_size(owner->Window(), &areaWidth, &areaHeight);
+  } else {
+    GdkDisplay* display = gtk_widget_get_display(m_window);
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor) monitor = gdk_display_get_monitor(display, 0);
+    GdkRectangle screen{};
+    if (monitor) gdk_monitor_get_workarea(monitor, &screen);
+    x = screen.x, y = screen.y, areaWidth = screen.width, areaHeight = screen.height;
+  }
+  gtk_window_move(GTK_WINDOW(m_window), x + (areaWidth - width) / 2, y + (areaHeight - height) / 2);
+}
+
 void GtkTemplateDialog::SetCaptionless() {
   gtk_window_set_decorated(GTK_WINDOW(m_window), FALSE);
 }
@@ -291,12 +333,20 @@ std::u16string GtkTemplateDialog::GetControlText(int id) {
 }
 
 void GtkTemplateDialog::SetTextStyle(int id, const TextStyle& style) {
-  GtkWidget* widget = Control(id);
-  if (!widget) return;
-  char colour[8];
-  g_snprintf(colour, sizeof colour, "#%06x", style.colour & 0xFFFFFF);
-  std::string css = std::string("*{color:") + colour + ";";
-  if (style.transparent) css += "background:none;";
+  std::vector<GtkWidget*> widgets = m_unnamedLabels;
+  if (id != res::kNoId) {
+    GtkWidget* widget = Control(id);
+    if (!widget) return;
+    widgets = {widget};
+  }
+  auto rgb = [](uint32_t colour) {
+    char text[8];
+    g_snprintf(text, sizeof text, "#%06x", colour & 0xFFFFFF);
+    return std::string(text);
+  };
+  // A group box's text is its label's; an opaque label paints its background behind it.
+  std::string css = "*{color:" + rgb(style.colour) + ";";
+  css += style.transparent ? "background:none;" : "background:" + rgb(style.backColour) + ";";
   if (!style.fontName.empty()) css += "font-family:\"" + Utf16ToUtf8(style.fontName) + "\";";
   if (style.fontPoints > 0) css += "font-size:" + std::to_string(style.fontPoints) + "pt;";
   if (style.bold) css += "font-weight:bold;";
@@ -304,8 +354,13 @@ void GtkTemplateDialog::SetTextStyle(int id, const TextStyle& style) {
   css += "}";
   GtkCssProvider* provider = gtk_css_provider_new();
   gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
-  gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider),
-                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+  for (GtkWidget* widget : widgets) {
+    if (GTK_IS_FRAME(widget)) widget = gtk_frame_get_label_widget(GTK_FRAME(widget));
+    if (!widget) continue;
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
+                                   GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+  }
   g_object_unref(provider);
 }
 

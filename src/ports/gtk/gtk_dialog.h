@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "ports/gtk/webkit_browser.h"
 #include "res/dialog_templates.h"
@@ -46,6 +47,7 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
   WindowHandle Handle() const override;
   void SetTitle(const std::u16string& title) override;
   void SetBounds(int x, int y, int width, int height) override;
+  void CenterOverOwner() override;
   void SetCaptionless() override;
   void SetBackground(int pngResource) override;
   void SetIcon(int iconResource) override;
@@ -108,6 +110,7 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
   GdkPixbuf* m_background = nullptr;
   GdkPixbuf* m_icon = nullptr;
   std::map<int, GtkWidget*> m_controls;
+  std::vector<GtkWidget*> m_unnamedLabels;  // labels and group boxes without an id
   std::map<int, ImageButton> m_buttons;
   std::map<int, Picture> m_pictures;
   std::map<int, std::pair<int, int>> m_progressRanges;

@@ -5,6 +5,7 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +15,41 @@
 
 namespace zeva::gtk {
 namespace {
+
+// An Xlib connection serves one thread: GDK's belongs to the thread that runs its loop, so
+// other threads (the window-mode watcher) open a connection of their own for each request.
+class XConnection {
+ public:
+  XConnection() {
+    GdkDisplay* gdk = gdk_display_get_default();
+    if (gdk && GDK_IS_X11_DISPLAY(gdk) && g_main_context_is_owner(g_main_context_default())) {
+      m_display = GDK_DISPLAY_XDISPLAY(gdk);
+    } else {
+      m_display = XOpenDisplay(nullptr);
+      m_own = m_display != nullptr;
+    }
+  }
+  ~XConnection() {
+    if (m_own) XCloseDisplay(m_display);
+  }
+  XConnection(const XConnection&) = delete;
+  XConnection& operator=(const XConnection&) = delete;
+  Display* get() const { return m_display; }
+  // Requests that may fail on a window that goes meanwhile. GDK ignores errors of
+  // connections it did not open, and its own ones are trapped here.
+  template <typename Requests>
+  void Guarded(Requests requests) const {
+    GdkDisplay* gdk = m_own ? nullptr : gdk_display_get_default();
+    if (gdk) gdk_x11_display_error_trap_push(gdk);
+    requests();
+    XSync(m_display, False);
+    if (gdk) gdk_x11_display_error_trap_pop_ignored(gdk);
+  }
+
+ private:
+  Display* m_display = nullptr;
+  bool m_own = false;
+};
 
 Display* XDisplay() {
   GdkDisplay* display = gdk_display_get_default();
@@ -96,12 +132,14 @@ std::vector<Window> RootChildren(Display* display) {
 // Another copy of the client's window: asked by a message only its own process acts on
 // (the X server cannot show a GTK window behind its toolkit's back).
 int RequestShowState(WindowHandle window, int command) {
-  Display* display = XDisplay();
+  const XConnection connection;
+  Display* display = connection.get();
   if (!display || window == 0) return 0;
   XWindowAttributes attributes{};
-  gdk_x11_display_error_trap_push(gdk_display_get_default());
-  const bool exists = XGetWindowAttributes(display, window, &attributes) != 0;
-  if (exists) {
+  bool exists = false;
+  connection.Guarded([&] {
+    exists = XGetWindowAttributes(display, window, &attributes) != 0;
+    if (!exists) return;
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
@@ -109,16 +147,29 @@ int RequestShowState(WindowHandle window, int command) {
     event.xclient.format = 32;
     event.xclient.data.l[0] = command;
     XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
-  }
-  gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default());
+  });
   return exists && attributes.map_state == IsViewable ? 1 : 0;
+}
+
+void FitOverOwner(GtkWindow* window, int width, int height) {
+  GdkRectangle area{0, 0, 0, 0};
+  if (GtkWindow* owner = gtk_window_get_transient_for(window)) {
+    gtk_window_get_position(owner, &area.x, &area.y);
+    gtk_window_get_size(owner, &area.width, &area.height);
+  } else if (GdkMonitor* monitor =
+                 gdk_display_get_monitor(gtk_widget_get_display(GTK_WIDGET(window)), 0)) {
+    gdk_monitor_get_workarea(monitor, &area);
+  }
+  gtk_window_resize(window, width, height);
+  gtk_window_move(window, std::max(0, area.x + (area.width - width) / 2),
+                  std::max(0, area.y + (area.height - height) / 2));
 }
 
 }  // namespace
 
 WindowHandle GtkWindowSystem::FindTopLevelWindow(std::u16string_view title) {
-  Display* display = XDisplay();
+  const XConnection connection;
+  Display* display = connection.get();
   if (!display) return 0;
   const std::string wanted = Utf16ToUtf8(title);
   for (Window window : TopLevelWindows(display)) {
@@ -129,6 +180,30 @@ WindowHandle GtkWindowSystem::FindTopLevelWindow(std::u16string_view title) {
     if (WindowTitle(display, window) == wanted) return static_cast<WindowHandle>(window);
   }
   return 0;
+}
+
+bool GtkWindowSystem::SetWindowTitle(WindowHandle window, std::u16string_view title) {
+  const XConnection connection;
+  Display* display = connection.get();
+  if (!display || window == 0) return false;
+  const std::vector<Window> windows = TopLevelWindows(display);
+  if (std::find(windows.begin(), windows.end(), window) == windows.end()) return false;
+  const std::string utf8 = Utf16ToUtf8(title);
+  connection.Guarded([&] {
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False),
+                    XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()),
+                    static_cast<int>(utf8.size()));
+    // WM_NAME for programs and managers that read only that: STRING when the title is
+    // Latin-1, else compound text.
+    char* list[] = {const_cast<char*>(utf8.c_str())};
+    XTextProperty text{};
+    if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &text) >= Success) {
+      XSetWMName(display, window, &text);
+      XFree(text.value);
+    }
+  });
+  return true;
 }
 
 bool GtkWindowSystem::SetForeground(WindowHandle window) {
@@ -276,12 +351,23 @@ int GtkDialogs::ShowRenamedMessageBox(uint32_t owner, const std::u16string& text
   return response > 0 ? response : closeAnswer;
 }
 
-std::optional<std::u16string> GtkDialogs::PickFolder(uint32_t owner, const std::u16string& prompt) {
+std::optional<std::u16string> GtkDialogs::PickFolder(uint32_t owner, const std::u16string& prompt,
+                                                     const std::u16string& startFolder) {
   GtkTemplateDialog* parent = GtkTemplateDialog::FromHandle(owner);
   GtkWidget* dialog =
       gtk_file_chooser_dialog_new(Utf16ToUtf8(prompt).c_str(), parent ? parent->Window() : nullptr,
                                   GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "取消",
                                   GTK_RESPONSE_CANCEL, "选择", GTK_RESPONSE_ACCEPT, nullptr);
+  // The chooser sizes itself when it maps, larger than small screens, which may have no
+  // manager to fit it: it takes a fixed size then, centred over its owner.
+  g_signal_connect_after(dialog, "map", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
+                           FitOverOwner(GTK_WINDOW(widget), 760, 520);
+                         }),
+                         nullptr);
+  const std::string start = Utf16ToUtf8(startFolder);
+  if (!start.empty() && g_file_test(start.c_str(), G_FILE_TEST_IS_DIR)) {
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), start.c_str());
+  }
   std::optional<std::u16string> folder;
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
     char* path = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));

@@ -20,6 +20,8 @@ class GtkWindowSystem final : public IWindowSystem {
   int SetShowState(WindowHandle window, int command) override;
   bool IsMaximized(WindowHandle window) override;
   WindowHandle ActiveWindow() override;
+  // Through X11, on any window: _NET_WM_NAME (UTF-8) and WM_NAME.
+  bool SetWindowTitle(WindowHandle window, std::u16string_view title) override;
 };
 
 class GtkDialogs final : public IDialogs {
@@ -29,7 +31,8 @@ class GtkDialogs final : public IDialogs {
   int ShowRenamedMessageBox(uint32_t owner, const std::u16string& text,
                             const std::u16string& caption, uint32_t style,
                             const std::vector<std::u16string>& buttonTexts) override;
-  std::optional<std::u16string> PickFolder(uint32_t owner, const std::u16string& prompt) override;
+  std::optional<std::u16string> PickFolder(uint32_t owner, const std::u16string& prompt,
+                                           const std::u16string& startFolder) override;
 };
 
 class GtkToolkit final : public IToolkit {

@@ -7,6 +7,7 @@
 #include "ports/posix/posix_files.h"
 #include "ports/posix/posix_shell.h"
 #include "ports/posix/wine_registry.h"
+#include "ports/posix/xdg_autostart.h"
 
 namespace zeva {
 
@@ -27,6 +28,9 @@ std::unique_ptr<IRegistry> CreateRegistry() {
 }
 std::unique_ptr<IShell> CreateShell() {
   return std::make_unique<posix::PosixShell>();
+}
+std::unique_ptr<IAutostart> CreateAutostart() {
+  return std::make_unique<posix::XdgAutostart>();
 }
 
 std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {

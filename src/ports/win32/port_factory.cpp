@@ -24,6 +24,9 @@ std::unique_ptr<IRegistry> CreateRegistry() {
 std::unique_ptr<IShell> CreateShell() {
   return std::make_unique<win32::Win32Shell>();
 }
+std::unique_ptr<IAutostart> CreateAutostart() {
+  return std::make_unique<win32::Win32Autostart>();
+}
 
 std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {
   return win32::CreateWinHttpClient(options);

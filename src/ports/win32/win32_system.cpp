@@ -99,6 +99,47 @@ WindowHandle Win32WindowSystem::ActiveWindow() {
   return static_cast<WindowHandle>(reinterpret_cast<uintptr_t>(::GetActiveWindow()));
 }
 
+bool Win32WindowSystem::SetWindowTitle(WindowHandle window, std::u16string_view title) {
+  const HWND target = ToHwnd(window);
+  if (!::IsWindow(target)) return false;
+  const std::wstring text = Wide(title);
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutW(target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &result) != 0 &&
+         result != 0;
+}
+
+namespace {
+
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+}  // namespace
+
+bool Win32Autostart::Register(const AutostartEntry& entry) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  // The program's path as it is, without quotation marks.
+  const std::wstring data = Wide(entry.program);
+  const LONG status = ::RegSetValueExW(key, Wide(entry.name).c_str(), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(data.c_str()),
+                                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+bool Win32Autostart::Unregister(std::u16string_view name) {
+  HKEY key = nullptr;
+  const LONG opened = ::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key);
+  if (opened == ERROR_FILE_NOT_FOUND) return true;
+  if (opened != ERROR_SUCCESS) return false;
+  const LONG status = ::RegDeleteValueW(key, Wide(name).c_str());
+  ::RegCloseKey(key);
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
 std::optional<std::u16string> Win32Registry::ReadString(RegistryRoot root,
                                                         std::u16string_view keyPath,
                                                         std::u16string_view valueName) {
@@ -135,13 +176,28 @@ std::optional<std::u16string> Win32Registry::ReadString(RegistryRoot root,
   return result;
 }
 
-std::optional<std::u16string> Win32Dialogs::PickFolder(uint32_t owner,
-                                                       const std::u16string& prompt) {
+namespace {
+
+int CALLBACK SelectStartFolder(HWND picker, UINT message, LPARAM, LPARAM folder) {
+  if (message == BFFM_INITIALIZED) ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, folder);
+  return 0;
+}
+
+}  // namespace
+
+std::optional<std::u16string> Win32Dialogs::PickFolder(uint32_t owner, const std::u16string& prompt,
+                                                       const std::u16string& startFolder) {
   const std::wstring title = Wide(prompt);
+  const std::wstring start = Wide(startFolder);
   BROWSEINFOW info{};
   info.hwndOwner = ToHwnd(owner);
   info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS;
+  if (!start.empty()) {
+    // Once the picker is up, it selects the start folder (a missing one selects nothing).
+    info.lpfn = &SelectStartFolder;
+    info.lParam = reinterpret_cast<LPARAM>(start.c_str());
+  }
   PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&info);
   if (!item) return std::nullopt;
   std::vector<wchar_t> path(32768, L'\0');

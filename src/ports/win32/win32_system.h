@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/adapters.h"
+#include "platform/autostart.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -43,12 +44,21 @@ class Win32WindowSystem final : public IWindowSystem {
   int SetShowState(WindowHandle window, int command) override;
   bool IsMaximized(WindowHandle window) override;
   WindowHandle ActiveWindow() override;
+  // WM_SETTEXT with a time-out: a hung program cannot hold the caller for ever.
+  bool SetWindowTitle(WindowHandle window, std::u16string_view title) override;
 };
 
 class Win32Registry final : public IRegistry {
  public:
   std::optional<std::u16string> ReadString(RegistryRoot root, std::u16string_view keyPath,
                                            std::u16string_view valueName) override;
+};
+
+// The current user's Run key.
+class Win32Autostart final : public IAutostart {
+ public:
+  bool Register(const AutostartEntry& entry) override;
+  bool Unregister(std::u16string_view name) override;
 };
 
 class Win32Dialogs final : public IDialogs {
@@ -58,7 +68,8 @@ class Win32Dialogs final : public IDialogs {
   int ShowRenamedMessageBox(uint32_t owner, const std::u16string& text,
                             const std::u16string& caption, uint32_t style,
                             const std::vector<std::u16string>& buttonTexts) override;
-  std::optional<std::u16string> PickFolder(uint32_t owner, const std::u16string& prompt) override;
+  std::optional<std::u16string> PickFolder(uint32_t owner, const std::u16string& prompt,
+                                           const std::u16string& startFolder) override;
 };
 
 class Win32Shell final : public IShell {
