@@ -74,7 +74,8 @@ HWND WaitForWindow(const wchar_t* className, const wchar_t* title) {
   return nullptr;
 }
 
-// Pixels of `window` from (x, y) that differ from the picture's part at (sourceX, sourceY).
+// Pixels of `window` from (x, y) that differ from the picture's part at (sourceX, sourceY);
+// only the picture's opaque pixels count.
 int DifferingPixels(HWND window, int x, int y, const SkinPicture& picture, int sourceX, int sourceY,
                     int width, int height) {
   const HDC dc = ::GetDC(window);
@@ -82,6 +83,7 @@ int DifferingPixels(HWND window, int x, int y, const SkinPicture& picture, int s
   for (int row = 0; row < height; ++row) {
     for (int column = 0; column < width; ++column) {
       const uint32_t argb = picture.PixelAt(sourceX + column, sourceY + row);
+      if ((argb >> 24) != 0xFF) continue;
       const COLORREF expected = RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
       if (::GetPixel(dc, x + column, y + row) != expected) ++differing;
     }
@@ -317,6 +319,44 @@ TEST_F(MainWindowPortTest, AnyTemplateRunsModallyOverItsOwner) {
     download.EndDialog(7);
   };
   EXPECT_EQ(download.DoModal(m_dialog.Handle()), 7);
+}
+
+TEST_F(MainWindowPortTest, LabelsTakeTheirStyleAndPictures) {
+  ProbeDialog about(m_factory, res::kAboutDialog);
+  about.whileOpen = [&](IWindowView& view) {
+    const HWND window = Hwnd(view.Handle());
+    view.SetBackground(res::kPngAboutBackground);
+    view.MoveControl(res::kTitleLabel, 10, 5, 120, 30);
+    view.SetTextStyle(res::kTitleLabel, TextStyle{0xFF0000, true, u"", 14, true, false});
+    view.SetPicture(res::kAboutText, res::kPngOk);
+    ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+
+    const HWND title = ::GetDlgItem(window, res::kTitleLabel);
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(title, WM_GETFONT, 0, 0)), sizeof font,
+                 &font);
+    EXPECT_EQ(font.lfWeight, FW_BOLD);
+    const HDC dc = ::GetDC(title);
+    int red = 0;
+    for (int y = 0; y < 30; ++y) {
+      for (int x = 0; x < 120; ++x) {
+        const COLORREF pixel = ::GetPixel(dc, x, y);
+        red += GetRValue(pixel) > 200 && GetGValue(pixel) < 80 && GetBValue(pixel) < 80;
+      }
+    }
+    ::ReleaseDC(title, dc);
+    EXPECT_GT(red, 0);
+
+    const HWND label = ::GetDlgItem(window, res::kAboutText);
+    const auto picture = SkinPicture::Load(res::kPngOk);
+    ASSERT_TRUE(picture);
+    const RECT place = RectInParent(label);
+    EXPECT_EQ(place.right - place.left, picture->Width());
+    EXPECT_EQ(place.bottom - place.top, picture->Height());
+    EXPECT_EQ(DifferingPixels(label, 0, 0, *picture, 0, 0, picture->Width(), picture->Height()), 0);
+    about.EndDialog(kIdOk);
+  };
+  EXPECT_EQ(about.DoModal(m_dialog.Handle()), kIdOk);
 }
 
 TEST_F(MainWindowPortTest, AQuitEndsTheModalRunAndReachesTheOuterLoop) {
