@@ -34,20 +34,22 @@ bool WaitFor(Done done) {
   return done();
 }
 
+struct TitleCount {
+  const wchar_t* title;
+  int found = 0;
+};
+
+BOOL CALLBACK CountIfTitled(HWND window, LPARAM data) {
+  auto* count = reinterpret_cast<TitleCount*>(data);
+  wchar_t text[64] = {};
+  ::GetWindowTextW(window, text, 64);
+  if (std::wstring(text) == count->title) ++count->found;
+  return TRUE;
+}
+
 int CountWindowsTitled(const wchar_t* title) {
-  struct Count {
-    const wchar_t* title;
-    int found = 0;
-  } count{title};
-  ::EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* c = reinterpret_cast<Count*>(data);
-        wchar_t text[64] = {};
-        ::GetWindowTextW(window, text, 64);
-        if (std::wstring(text) == c->title) ++c->found;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
+  TitleCount count{title};
+  ::EnumWindows(&CountIfTitled, reinterpret_cast<LPARAM>(&count));
   return count.found;
 }
 
