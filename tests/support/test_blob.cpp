@@ -21,10 +21,88 @@ std::string BlobName(size_t size, uint32_t seed) {
   return "blob-" + std::to_string(size) + "-" + std::to_string(seed);
 }
 
+namespace {
+
+uint32_t Crc32(std::string_view bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (const char c : bytes) {
+    crc ^= static_cast<uint8_t>(c);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void PutLittle(std::string& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+}  // namespace
+
+std::string ZipBlobName(size_t size, uint32_t seed) {
+  return "zip-" + std::to_string(size) + "-" + std::to_string(seed);
+}
+
+std::string MakeZipBlob(size_t size, uint32_t seed) {
+  const std::string entry = BlobName(size, seed);
+  const std::string data = MakeBlob(size, seed);
+  const uint32_t crc = Crc32(data);
+  const auto length = static_cast<uint32_t>(size);
+  // Method 0 (stored), version 2.0, DOS date 1 January 2020.
+  std::string zip;
+  PutLittle(zip, 0x04034B50, 4);
+  PutLittle(zip, 20, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0x5021, 2);
+  PutLittle(zip, crc, 4);
+  PutLittle(zip, length, 4);
+  PutLittle(zip, length, 4);
+  PutLittle(zip, static_cast<uint32_t>(entry.size()), 2);
+  PutLittle(zip, 0, 2);
+  zip += entry;
+  zip += data;
+  const auto directoryStart = static_cast<uint32_t>(zip.size());
+  PutLittle(zip, 0x02014B50, 4);
+  PutLittle(zip, 20, 2);
+  PutLittle(zip, 20, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0x5021, 2);
+  PutLittle(zip, crc, 4);
+  PutLittle(zip, length, 4);
+  PutLittle(zip, length, 4);
+  PutLittle(zip, static_cast<uint32_t>(entry.size()), 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0, 4);
+  PutLittle(zip, 0, 4);
+  zip += entry;
+  const auto directorySize = static_cast<uint32_t>(zip.size()) - directoryStart;
+  PutLittle(zip, 0x06054B50, 4);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 0, 2);
+  PutLittle(zip, 1, 2);
+  PutLittle(zip, 1, 2);
+  PutLittle(zip, directorySize, 4);
+  PutLittle(zip, directoryStart, 4);
+  PutLittle(zip, 0, 2);
+  return zip;
+}
+
 std::optional<std::string> BlobForName(std::string_view name) {
-  constexpr std::string_view kPrefix = "blob-";
-  if (name.substr(0, kPrefix.size()) != kPrefix) return std::nullopt;
-  name.remove_prefix(kPrefix.size());
+  bool zip = false;
+  if (name.substr(0, 4) == "zip-") {
+    zip = true;
+    name.remove_prefix(4);
+  } else if (name.substr(0, 5) == "blob-") {
+    name.remove_prefix(5);
+  } else {
+    return std::nullopt;
+  }
   size_t size = 0;
   uint32_t seed = 0;
   auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), size);
@@ -33,7 +111,7 @@ std::optional<std::string> BlobForName(std::string_view name) {
   auto [last, error2] = std::from_chars(end, name.data() + name.size(), seed);
   if (error2 != std::errc() || last != name.data() + name.size()) return std::nullopt;
   if (size > (size_t{1} << 30)) return std::nullopt;
-  return MakeBlob(size, seed);
+  return zip ? MakeZipBlob(size, seed) : MakeBlob(size, seed);
 }
 
 }  // namespace zeva::test

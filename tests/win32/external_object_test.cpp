@@ -2,7 +2,6 @@
 // JScript run by the system's script engine.
 #include <windows.h>
 // After windows.h:
-#include <activscp.h>
 #include <oleauto.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +14,7 @@
 #include "host/external_dispatcher.h"
 #include "ports/win32/external_object.h"
 #include "ports/win32/wide.h"
+#include "script_harness.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
 #include "zeva/endpoints.h"
@@ -26,55 +26,6 @@ using test::TempFolder;
 using test::TestPlatform;
 using win32::Wide;
 
-// mingw's libuuid lacks the script engine's parse interface identifiers.
-#if defined(_WIN64)
-const IID kIidActiveScriptParse = {
-    0xC7EF7658, 0xE1EE, 0x480E, {0x97, 0xEA, 0xD5, 0x2C, 0xB4, 0xD7, 0x6D, 0x17}};
-#else
-const IID kIidActiveScriptParse = {
-    0xBB1A2AE2, 0xA4F9, 0x11cf, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};
-#endif
-const CLSID kClsidJScript = {
-    0xf414c260, 0x6ac0, 0x11cf, {0xb6, 0xd1, 0x00, 0xaa, 0x00, 0xbb, 0xbb, 0x58}};
-
-// The smallest script host: one named item, "external".
-class ScriptSite final : public IActiveScriptSite {
- public:
-  explicit ScriptSite(IDispatch* external) : m_external(external) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (riid == IID_IUnknown || riid == IID_IActiveScriptSite) {
-      *object = static_cast<IActiveScriptSite*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
-                                        ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    if (std::wstring(name) != L"external" || !(mask & SCRIPTINFO_IUNKNOWN)) {
-      return TYPE_E_ELEMENTNOTFOUND;
-    }
-    m_external->AddRef();
-    *item = m_external;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override {
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
-
- private:
-  IDispatch* m_external;
-};
-
 class ExternalObjectTest : public ::testing::Test {
  protected:
   void SetUp() override { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -85,35 +36,7 @@ class ExternalObjectTest : public ::testing::Test {
 
   // Evaluates a JScript expression with `external` in scope; the result as text.
   std::wstring Evaluate(const std::wstring& expression) {
-    IActiveScript* script = nullptr;
-    if (FAILED(::CoCreateInstance(kClsidJScript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
-                                  reinterpret_cast<void**>(&script)))) {
-      return L"<no script engine>";
-    }
-    IActiveScriptParse* parse = nullptr;
-    script->QueryInterface(kIidActiveScriptParse, reinterpret_cast<void**>(&parse));
-    ScriptSite site(m_external);
-    script->SetScriptSite(&site);
-    parse->InitNew();
-    script->AddNamedItem(L"external", SCRIPTITEM_ISVISIBLE);
-    script->SetScriptState(SCRIPTSTATE_STARTED);
-    VARIANT result;
-    ::VariantInit(&result);
-    EXCEPINFO exception{};
-    const HRESULT hr = parse->ParseScriptText(expression.c_str(), nullptr, nullptr, nullptr, 0, 0,
-                                              SCRIPTTEXT_ISEXPRESSION, &result, &exception);
-    std::wstring text = L"<failed>";
-    VARIANT asText;
-    ::VariantInit(&asText);
-    if (SUCCEEDED(hr) && SUCCEEDED(::VariantChangeType(&asText, &result, 0, VT_BSTR))) {
-      text.assign(V_BSTR(&asText), ::SysStringLen(V_BSTR(&asText)));
-    }
-    ::VariantClear(&asText);
-    ::VariantClear(&result);
-    script->Close();
-    parse->Release();
-    script->Release();
-    return text;
+    return test::EvaluateScript(expression, {{L"external", m_external}});
   }
 
   TempFolder m_folder;

@@ -1,7 +1,8 @@
 // A stand-in for the browser's HTML document (the IE control renders nothing under Wine):
 // it answers for the document interface and its Script property, whose OnDownloadProgress
-// records its calls. Free-threaded, so the global interface table hands every thread the
-// object itself.
+// records its calls and the threads they ran on. Free-threaded by default, so the global
+// interface table hands every thread the object itself; apartment-threaded on request, as
+// the browser's document is, so other threads get a proxy into the creating thread.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +25,10 @@ class FakeScript final : public IDispatch {
   std::vector<std::vector<int32_t>> Calls() {
     const std::lock_guard lock(m_mutex);
     return m_calls;
+  }
+  std::vector<DWORD> Threads() {
+    const std::lock_guard lock(m_mutex);
+    return m_threads;
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -58,6 +63,7 @@ class FakeScript final : public IDispatch {
     for (UINT i = params->cArgs; i-- > 0;) args.push_back(V_I4(&params->rgvarg[i]));
     const std::lock_guard lock(m_mutex);
     m_calls.push_back(args);
+    m_threads.push_back(::GetCurrentThreadId());
     return S_OK;
   }
 
@@ -65,11 +71,14 @@ class FakeScript final : public IDispatch {
   std::atomic<ULONG> m_references{1};
   std::mutex m_mutex;
   std::vector<std::vector<int32_t>> m_calls;
+  std::vector<DWORD> m_threads;
 };
 
 class FakeHtmlDocument final : public IDispatch {
  public:
-  FakeHtmlDocument() { ::CoCreateFreeThreadedMarshaler(this, &m_marshaler); }
+  explicit FakeHtmlDocument(bool freeThreaded = true) {
+    if (freeThreaded) ::CoCreateFreeThreadedMarshaler(this, &m_marshaler);
+  }
   ~FakeHtmlDocument() {
     if (m_marshaler) m_marshaler->Release();
   }
