@@ -263,6 +263,28 @@ class FakeToolkit final : public IToolkit {
   void Stop() override { ++stops; }
 };
 
+// The port's login request, recorded; the first `unreachable` attempts fail before
+// connecting (as a network that is down would), the others reach the real one.
+class TestLoginClient final : public ILoginClient {
+ public:
+  explicit TestLoginClient(std::unique_ptr<ILoginClient> real) : m_real(std::move(real)) {}
+  std::vector<LoginRequest> requests;
+  int unreachable = 0;
+  LoginReply Send(const LoginRequest& request) override {
+    requests.push_back(request);
+    if (unreachable > 0) {
+      --unreachable;
+      LoginReply reply;
+      reply.failure = LoginFailure::kCannotConnect;
+      return reply;
+    }
+    return m_real->Send(request);
+  }
+
+ private:
+  std::unique_ptr<ILoginClient> m_real;
+};
+
 // Everything together, with the executable in `clientFolder` when one is given.
 class TestPlatform {
  public:
@@ -279,6 +301,8 @@ class TestPlatform {
   FakeShell shell;
   FakeToolkit toolkit;
   FakeAutostart autostart;
+  TestLoginClient login;
+  std::unique_ptr<IFileDownloader> downloader;
   Platform platform;
 };
 
