@@ -263,22 +263,19 @@ class FakeToolkit final : public IToolkit {
   void Stop() override { ++stops; }
 };
 
-// The port's login request, recorded; the first `unreachable` attempts fail before
-// connecting (as a network that is down would), the others reach the real one.
+// The port's login request, recorded; scripted replies are given first, then the real one
+// answers.
 class TestLoginClient final : public ILoginClient {
  public:
   explicit TestLoginClient(std::unique_ptr<ILoginClient> real) : m_real(std::move(real)) {}
   std::vector<LoginRequest> requests;
-  int unreachable = 0;
+  std::deque<LoginReply> replies;
   LoginReply Send(const LoginRequest& request) override {
     requests.push_back(request);
-    if (unreachable > 0) {
-      --unreachable;
-      LoginReply reply;
-      reply.failure = LoginFailure::kCannotConnect;
-      return reply;
-    }
-    return m_real->Send(request);
+    if (replies.empty()) return m_real->Send(request);
+    LoginReply reply = std::move(replies.front());
+    replies.pop_front();
+    return reply;
   }
 
  private:
