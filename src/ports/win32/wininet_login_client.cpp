@@ -37,7 +37,7 @@ LoginFailure FailureOf(DWORD error) {
       return LoginFailure::kTimedOut;
     case ERROR_INTERNET_CONNECTION_ABORTED:
     case ERROR_INTERNET_CONNECTION_RESET:
-    case ERROR_INTERNET_INVALID_SERVER_RESPONSE:
+    case ERROR_HTTP_INVALID_SERVER_RESPONSE:
       return LoginFailure::kConnectionLost;
     default:
       return LoginFailure::kOther;
