@@ -4,6 +4,9 @@
 #include <urlmon.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
+
 #include "ports/win32/wide.h"
 
 namespace zeva::win32 {
@@ -28,6 +31,8 @@ class BindCallback final : public IBindStatusCallback, public IHttpNegotiate {
   BindCallback(const DownloadProgress& progress, const DownloadCancel* cancel)
       : m_progress(progress), m_cancel(cancel) {}
   bool RefusedReply() const { return m_refusedReply; }
+  // The length the server announced (0: none).
+  ULONG AnnouncedLength() const { return m_total; }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -51,9 +56,9 @@ class BindCallback final : public IBindStatusCallback, public IHttpNegotiate {
   STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
   STDMETHODIMP OnProgress(ULONG done, ULONG total, ULONG status, LPCWSTR) override {
     if (m_cancel && m_cancel->Cancelled()) return E_ABORT;
-    if (m_progress &&
-        (status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA)) {
-      m_progress(done, total);
+    if (status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA) {
+      m_total = total;
+      if (m_progress) m_progress(done, total);
     }
     return S_OK;
   }
@@ -80,7 +85,14 @@ class BindCallback final : public IBindStatusCallback, public IHttpNegotiate {
   const DownloadProgress& m_progress;
   const DownloadCancel* m_cancel;
   bool m_refusedReply = false;
+  ULONG m_total = 0;
 };
+
+uint64_t FileSize(const std::wstring& file) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
 
 }  // namespace
 
@@ -93,12 +105,17 @@ DownloadResult UrlMonikerDownloader::Download(std::u16string_view url, std::u16s
   // Also on a worker thread that has no COM yet.
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   BindCallback callback(progress, cancel);
+  const std::wstring target = Wide(file);
   const HRESULT result =
-      ::URLDownloadToFileW(nullptr, Wide(url).c_str(), Wide(file).c_str(), 0, &callback);
+      ::URLDownloadToFileW(nullptr, Wide(url).c_str(), target.c_str(), 0, &callback);
   if (SUCCEEDED(com)) ::CoUninitialize();
   if (cancel && cancel->Cancelled()) return DownloadResult::kCancelled;
-  return SUCCEEDED(result) && !callback.RefusedReply() ? DownloadResult::kDone
-                                                       : DownloadResult::kFailed;
+  if (FAILED(result) || callback.RefusedReply()) return DownloadResult::kFailed;
+  // The moniker takes a connection that closed early for the end of the body: a file short
+  // of the announced length is no download.
+  const ULONG announced = callback.AnnouncedLength();
+  return announced == 0 || FileSize(target) == announced ? DownloadResult::kDone
+                                                         : DownloadResult::kFailed;
 }
 
 }  // namespace zeva::win32
