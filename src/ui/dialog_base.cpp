@@ -57,7 +57,7 @@ CDialogBase::~CDialogBase() {
 
 int CDialogBase::DoModal(WindowHandle owner) {
   if (m_native) return -1;
-  m_native = m_factory.CreateDialog(m_templateId, owner, *this);
+  m_native = m_factory.CreateNativeDialog(m_templateId, owner, *this);
   if (!m_native) return -1;
   m_modal = true;
   const int result = m_native->RunModal();
@@ -69,7 +69,7 @@ int CDialogBase::DoModal(WindowHandle owner) {
 
 bool CDialogBase::Create(WindowHandle owner) {
   if (m_native) return false;
-  m_native = m_factory.CreateDialog(m_templateId, owner, *this);
+  m_native = m_factory.CreateNativeDialog(m_templateId, owner, *this);
   if (!m_native) return false;
   m_modal = false;
   if (!m_native->ShowModeless()) {

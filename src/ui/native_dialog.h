@@ -45,8 +45,8 @@ class IDialogFactory {
   virtual ~IDialogFactory() = default;
   // A native dialog for template `templateId` owned by `owner` (0: none); null when the
   // template is unknown. Nothing is shown before RunModal or ShowModeless.
-  virtual std::unique_ptr<INativeDialog> CreateDialog(int templateId, WindowHandle owner,
-                                                      IDialogEvents& events) = 0;
+  virtual std::unique_ptr<INativeDialog> CreateNativeDialog(int templateId, WindowHandle owner,
+                                                            IDialogEvents& events) = 0;
 };
 
 }  // namespace zeva

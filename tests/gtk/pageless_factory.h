@@ -10,8 +10,8 @@ namespace zeva::gtk {
 
 class PagelessFactory final : public IDialogFactory {
  public:
-  std::unique_ptr<INativeDialog> CreateDialog(int templateId, WindowHandle owner,
-                                              IDialogEvents& events) override {
+  std::unique_ptr<INativeDialog> CreateNativeDialog(int templateId, WindowHandle owner,
+                                                    IDialogEvents& events) override {
     const res::DialogTemplate* dialog = res::FindDialogTemplate(templateId);
     if (!dialog) return nullptr;
     auto native = std::make_unique<GtkTemplateDialog>(*dialog, owner, events, nullptr);

@@ -34,8 +34,8 @@ class FakeDialogFactory final : public IDialogFactory {
   // Whether the desktop has a tray that shows icons.
   bool trayHost = true;
 
-  std::unique_ptr<INativeDialog> CreateDialog(int templateId, WindowHandle owner,
-                                              IDialogEvents& events) override {
+  std::unique_ptr<INativeDialog> CreateNativeDialog(int templateId, WindowHandle owner,
+                                                    IDialogEvents& events) override {
     auto dialog = std::make_shared<FakeDialog>();
     dialog->templateId = templateId;
     dialog->owner = owner;

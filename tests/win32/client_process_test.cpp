@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "support/temp_folder.h"
+#include "test_desktop.h"
 
 namespace zeva {
 namespace {
@@ -33,20 +34,22 @@ bool WaitFor(Done done) {
   return done();
 }
 
+struct TitleCount {
+  const wchar_t* title;
+  int found = 0;
+};
+
+BOOL CALLBACK CountIfTitled(HWND window, LPARAM data) {
+  auto* count = reinterpret_cast<TitleCount*>(data);
+  wchar_t text[64] = {};
+  ::GetWindowTextW(window, text, 64);
+  if (std::wstring(text) == count->title) ++count->found;
+  return TRUE;
+}
+
 int CountWindowsTitled(const wchar_t* title) {
-  struct Count {
-    const wchar_t* title;
-    int found = 0;
-  } count{title};
-  ::EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* c = reinterpret_cast<Count*>(data);
-        wchar_t text[64] = {};
-        ::GetWindowTextW(window, text, 64);
-        if (std::wstring(text) == c->title) ++c->found;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
+  TitleCount count{title};
+  ::EnumWindows(&CountIfTitled, reinterpret_cast<LPARAM>(&count));
   return count.found;
 }
 
@@ -93,15 +96,20 @@ class ClientProcess {
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    // On this run's desktop, where its windows can be found.
+    std::wstring desktop = test::TestDesktopName();
+    startup.lpDesktop = desktop.data();
     PROCESS_INFORMATION process{};
     EXPECT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                  nullptr, m_folder.Native().wstring().c_str(), &startup, &process));
     m_processes.push_back(process);
     return m_processes.size() - 1;
   }
+  // The window once its initialisation has added the tray icon (the title comes earlier).
   HWND Window() {
     HWND window = nullptr;
     WaitFor([&] { return (window = ::FindWindowW(nullptr, kTitle)) != nullptr; });
+    if (window) WaitFor([&] { return HasTrayIcon(window); });
     return window;
   }
   // The exit code once the copy has ended; -1 while it runs after 20 s.
@@ -134,7 +142,7 @@ TEST(ClientProcessTest, TheSkinnedWindowComesUpOnceAtTheCorner) {
   const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
   EXPECT_EQ(style & WS_CAPTION, 0);
   EXPECT_NE(style & WS_MINIMIZEBOX, 0);
-  EXPECT_TRUE(WaitFor([&] { return HasTrayIcon(window); }));
+  EXPECT_TRUE(HasTrayIcon(window));
 
   // The top 30 pixels drag the window; the background just below them does not.
   EXPECT_EQ(::SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(400, 25)), HTCAPTION);
@@ -180,7 +188,6 @@ TEST(ClientProcessTest, CloseFollowsEachExitSetting) {
     const size_t index = client.Start();
     const HWND window = client.Window();
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return HasTrayIcon(window); }));
     ::PostMessageW(window, WM_COMMAND, 1000, 0);
     EXPECT_EQ(client.ExitCode(index), 0);
     EXPECT_FALSE(HasTrayIcon(window));

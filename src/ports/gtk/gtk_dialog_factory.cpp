@@ -11,8 +11,9 @@ namespace zeva::gtk {
 GtkDialogFactory::GtkDialogFactory(std::string extensionFolder, IDialogs& dialogs, IShell& shell)
     : m_extensionFolder(std::move(extensionFolder)), m_dialogs(dialogs), m_shell(shell) {}
 
-std::unique_ptr<INativeDialog> GtkDialogFactory::CreateDialog(int templateId, WindowHandle owner,
-                                                              IDialogEvents& events) {
+std::unique_ptr<INativeDialog> GtkDialogFactory::CreateNativeDialog(int templateId,
+                                                                    WindowHandle owner,
+                                                                    IDialogEvents& events) {
   const res::DialogTemplate* dialog = res::FindDialogTemplate(templateId);
   if (!dialog) return nullptr;
   return std::make_unique<GtkTemplateDialog>(

@@ -15,8 +15,8 @@ class GtkDialogFactory final : public IDialogFactory {
   // `extensionFolder` holds the web-process extension alone.
   GtkDialogFactory(std::string extensionFolder, IDialogs& dialogs, IShell& shell);
 
-  std::unique_ptr<INativeDialog> CreateDialog(int templateId, WindowHandle owner,
-                                              IDialogEvents& events) override;
+  std::unique_ptr<INativeDialog> CreateNativeDialog(int templateId, WindowHandle owner,
+                                                    IDialogEvents& events) override;
 
   // A browser control as a window asks for it.
   std::unique_ptr<WebKitBrowser> CreateBrowser(const BrowserSite& site,
