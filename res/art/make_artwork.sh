@@ -58,15 +58,6 @@ textstrip 150.png 50x23 '浏览'
 # The update button is opaque: flatten it onto the title band.
 im 143.png +repage -background "$dark" -flatten png24:143.png
 
-# Secondary window backgrounds with a title band of 28 pixels (rounded, transparent corners).
-panelbg() {
-  local out=$1 w=$2 h=$3
-  im -size "${w}x${h}" xc:none -fill "$panel" -draw "roundrectangle 0,0 $((w - 1)),$((h - 1)) 6,6" \
-    -fill "$dark" -draw "roundrectangle 0,0 $((w - 1)),27 6,6" -draw "rectangle 0,20 $((w - 1)),27" \
-    -fill none -stroke "$accent" -strokewidth 2 -draw "line 0,28 $((w - 1)),28" \
-    -stroke "$edge" -strokewidth 1 -draw "roundrectangle 0,0 $((w - 1)),$((h - 1)) 6,6" \
-    png32:"$out"
-}
 # 145: the settings window's body is white, as its labels and group boxes are drawn on white
 # boxes; a pale footer holds OK and Cancel. Square corners: the window around them is opaque.
 lightpanel() {
@@ -80,8 +71,10 @@ lightpanel() {
     png32:"$out"
 }
 lightpanel 145.png 440 355 314
-panelbg 152.png 385 260
-panelbg 154.png 350 150
+# 152 and 154: square corners too (an opaque window shows transparent corners as white); the
+# about text is dark blue, so its face is light.
+lightpanel 152.png 385 260 259
+lightpanel 154.png 350 150 106
 
 # 128: the application icon (a crosshair on the accent colour), 32 x 32.
 im -size 32x32 xc:none -fill "$accent" -draw "roundrectangle 1,1 30,30 6,6" \

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "access_log.h"
 #include "account_desk.h"
 #include "changelog.h"
 #include "file_reply.h"
@@ -204,11 +205,7 @@ void ToolServer::WriteAccessLog(const httplib::Request& request,
   std::strftime(date, sizeof date, "%d/%b/%Y:%H:%M:%S +0000", &parts);
   std::string length = response.get_header_value("Content-Length");
   if (length.empty()) length = "-";
-  std::string target = request.target.empty() ? request.path : request.target;
-  // Control characters from the request line never reach the log as such.
-  for (char& c : target) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == '"') c = '?';
-  }
+  const std::string target = LoggedTarget(request.target.empty() ? request.path : request.target);
   std::lock_guard<std::mutex> lock(m_logMutex);
   m_log << (request.remote_addr.empty() ? "-" : request.remote_addr) << " - - [" << date << "] \""
         << request.method << ' ' << target << ' ' << request.version << "\" " << response.status

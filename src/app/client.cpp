@@ -1,34 +1,21 @@
 #include "app/client.h"
 
+#include "app/about_dialog.h"
+#include "app/update_log_dialog.h"
 #include "app/zeva_app.h"
 #include "game/settings_dialog.h"
-#include "res/resource_ids.h"
-#include "ui/dialog_base.h"
-#include "ui/png_button.h"
-#include "ui/window_messages.h"
 
 namespace zeva {
-namespace {
-
-// A window whose class has not been built yet: its template, closed by its close button,
-// OK, Escape or the desktop.
-class CTemplateWindow final : public CDialogBase {
- public:
-  using CDialogBase::CDialogBase;
-  void OnCommand(int id) override {
-    if (id == res::kDialogCloseButton) id = kIdCancel;
-    CDialogBase::OnCommand(id);
-  }
-};
-
-}  // namespace
 
 ZevaClient::ZevaClient(ClientServices services)
     : m_services(std::move(services)),
       m_engine(m_services.platform, m_page, m_services.http),
       m_dispatcher(m_services.platform, m_page, Links(), m_services.trustedOrigins),
       m_mainWindow(m_services.platform, m_services.dialogs, Hooks()),
-      m_windowModeWatcher(m_services.platform.windows, m_mainWindow.WindowModeBusy()) {
+      m_windowModeWatcher(m_services.platform.windows, m_mainWindow.WindowModeBusy()),
+      m_selfUpdate(
+          m_services.platform, m_services.servers.toolServer,
+          [this] { return m_mainWindow.Handle(); }, [this] { m_mainWindow.PostQuit(); }) {
   m_mainWindow.SetScriptHost(&m_dispatcher);
 }
 
@@ -57,12 +44,13 @@ MainWindowHooks ZevaClient::Hooks() {
   hooks.startWindowModeWatcher = [this] { m_windowModeWatcher.Start(); };
   hooks.showAbout = [this] { ShowAbout(); };
   hooks.showUpdateLog = [this] { ShowUpdateLog(); };
+  hooks.startUpdate = [this] { m_selfUpdate.Start(); };
+  hooks.updateCheck = [this] { m_selfUpdate.Check(); };
+  hooks.login = [this](const std::u16string& user, const std::u16string& password) {
+    RunLoginCommand(m_services.platform, m_mainWindow.Handle(), m_services.servers.account, user,
+                    password);
+  };
   return hooks;
-}
-
-void ZevaClient::RunWindow(int templateId) {
-  CTemplateWindow window(m_services.dialogs, templateId);
-  window.DoModal(m_mainWindow.Handle());
 }
 
 void ZevaClient::OpenSettings() {
@@ -75,11 +63,13 @@ void ZevaClient::OpenSettings() {
 }
 
 void ZevaClient::ShowAbout() {
-  RunWindow(res::kAboutDialog);
+  CDialogAbout about(m_services.dialogs);
+  about.DoModal(m_mainWindow.Handle());
 }
 
 void ZevaClient::ShowUpdateLog() {
-  RunWindow(res::kUpdateLogDialog);
+  CDialogVer updateLog(m_services.dialogs, m_services.servers.toolServer);
+  updateLog.DoModal(m_mainWindow.Handle());
 }
 
 int RunZevaClient(ClientServices services) {

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/login.h"
 #include "app/main_window.h"
+#include "app/self_update.h"
 #include "download/download_engine.h"
 #include "game/window_mode_watcher.h"
 #include "host/external_dispatcher.h"
@@ -15,8 +17,15 @@
 #include "platform/http.h"
 #include "platform/platform.h"
 #include "ui/native_dialog.h"
+#include "zeva/endpoints.h"
 
 namespace zeva {
+
+// The servers the client talks to; the build's endpoints unless a test points elsewhere.
+struct ServerAddresses {
+  std::u16string toolServer = endpoints::kToolServer;
+  AccountServer account{endpoints::kAccountHost, endpoints::kAccountPort};
+};
 
 // What a port provides. Its dialog factory renders any template of res/ and gives each
 // window the browser control it asks for (scroll bars on or off, with or without
@@ -28,6 +37,7 @@ struct ClientServices {
   // Origins besides the tool server's whose pages may call window.external (the port's own
   // built-in pages).
   std::vector<std::u16string> trustedOrigins = {};
+  ServerAddresses servers = {};
 };
 
 class ZevaClient {
@@ -53,7 +63,6 @@ class ZevaClient {
  private:
   MainWindowHooks Hooks();
   ScriptHostLinks Links();
-  void RunWindow(int templateId);
 
   ClientServices m_services;
   PageRegistration m_page;
@@ -64,6 +73,7 @@ class ZevaClient {
   CZEVA30Dlg m_mainWindow;
   // Declared after the main window whose flag it clears: stopped and joined before it goes.
   WindowModeWatcher m_windowModeWatcher;
+  SelfUpdate m_selfUpdate;
   bool m_settingsOpen = false;
 };
 

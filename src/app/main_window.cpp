@@ -145,6 +145,9 @@ intptr_t CZEVA30Dlg::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lPar
     case kWmAccelerator:
       Run(m_hooks.accelerator);
       return 0;
+    case kWmQuitClient:
+      Cancel();  // the tray icon goes too
+      return 0;
     default:
       return 0;
   }
@@ -175,6 +178,10 @@ void CZEVA30Dlg::Close() {
       ToTray();
     }
   }
+}
+
+void CZEVA30Dlg::PostQuit() {
+  View().PostToSelf(kWmQuitClient, 0, 0);
 }
 
 void CZEVA30Dlg::OpenFeedbackPage() {

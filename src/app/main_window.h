@@ -49,6 +49,8 @@ class CZEVA30Dlg final : public CDialogBase {
   // "0" while no window-mode watcher runs; the watcher thread sets it.
   std::atomic<bool>& WindowModeBusy() { return m_windowModeBusy; }
   const std::u16string& PortalUrl() const { return m_portalUrl; }
+  // Ends the window's run once the current message has returned (the self-update's quit).
+  void PostQuit();
 
  private:
   void Close();

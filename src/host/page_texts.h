@@ -9,8 +9,9 @@ namespace zeva {
 
 inline constexpr char16_t kPageMessageCaption[] = u"来自网页的消息";
 
-// A self-contained Chinese page saying that `address` could not be reached, with a link
-// that tries it again. The address is escaped: it comes from the network's side.
+// A self-contained Chinese page saying that the server of `address` could not be reached,
+// with a link that tries the address again. It names the server only (the portal's address
+// carries the player's identity); what it shows is escaped, as it comes from the network's side.
 std::u16string LoadErrorPage(std::u16string_view address);
 
 }  // namespace zeva

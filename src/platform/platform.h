@@ -4,7 +4,9 @@
 #include "platform/adapters.h"
 #include "platform/autostart.h"
 #include "platform/dialogs.h"
+#include "platform/file_download.h"
 #include "platform/files.h"
+#include "platform/login_request.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/single_instance.h"
@@ -25,6 +27,8 @@ struct Platform {
   IShell& shell;
   IToolkit& toolkit;
   IAutostart& autostart;
+  ILoginClient& login;
+  IFileDownloader& downloader;
 };
 
 }  // namespace zeva

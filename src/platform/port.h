@@ -6,7 +6,10 @@
 
 #include "platform/adapters.h"
 #include "platform/autostart.h"
+#include "platform/file_download.h"
 #include "platform/files.h"
+#include "platform/http.h"
+#include "platform/login_request.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -22,6 +25,9 @@ std::unique_ptr<ISingleInstance> CreateSingleInstance();
 std::unique_ptr<IRegistry> CreateRegistry();
 std::unique_ptr<IShell> CreateShell();
 std::unique_ptr<IAutostart> CreateAutostart();
+std::unique_ptr<ILoginClient> CreateLoginClient();
+// Gives up as the HTTP layer does (the options' connect and stall limits, http and https only).
+std::unique_ptr<IFileDownloader> CreateFileDownloader(const HttpClientOptions& options = {});
 
 // Every service of a port put together as the core's Platform: the ones above, and the
 // port's windows, message boxes and toolkit.
@@ -34,11 +40,13 @@ struct PortServices {
   std::unique_ptr<IRegistry> registry = CreateRegistry();
   std::unique_ptr<IShell> shell = CreateShell();
   std::unique_ptr<IAutostart> autostart = CreateAutostart();
+  std::unique_ptr<ILoginClient> login = CreateLoginClient();
+  std::unique_ptr<IFileDownloader> downloader = CreateFileDownloader();
   WindowSystem windows;
   Dialogs dialogs;
   Toolkit toolkit;
-  const Platform platform{*files,    *codec,  *adapters, *instance, windows,
-                          *registry, dialogs, *shell,    toolkit,   *autostart};
+  const Platform platform{*files,  *codec, *adapters, *instance,  windows, *registry,
+                          dialogs, *shell, toolkit,   *autostart, *login,  *downloader};
 };
 
 }  // namespace zeva

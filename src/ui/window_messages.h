@@ -18,5 +18,8 @@ inline constexpr uint32_t kWmOpenSettings = 2026;
 inline constexpr uint32_t kWmStartWindowMode = 2027;
 inline constexpr uint32_t kWmUpdateCheck = 2028;
 inline constexpr uint32_t kWmAccelerator = 2029;
+// Posted by the main window to itself when the self-update hands over: its run ends after
+// the current message, as a posted quit would end it (WM_USER + 1006).
+inline constexpr uint32_t kWmQuitClient = 2030;
 
 }  // namespace zeva

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if !defined(_WIN32)
@@ -17,7 +18,7 @@ namespace zeva::test {
 
 #if defined(_WIN32)
 struct ServedRequest {
-  std::string path, range, userAgent;
+  std::string path, target, range, userAgent;
 };
 #endif
 
@@ -37,6 +38,9 @@ class TestPeer {
   std::optional<std::vector<ServedRequest>> Requests() const {
     return std::nullopt;
   }
+  bool AddFile(const std::string&, std::string) {
+    return false;
+  }
 
  private:
   std::string m_base;
@@ -49,6 +53,11 @@ class TestPeer {
   }
   std::optional<std::vector<ServedRequest>> Requests() const {
     return m_server.Requests();
+  }
+  // A file of the server's own; only an in-process server takes one.
+  bool AddFile(const std::string& name, std::string bytes) {
+    m_server.AddFile(name, std::move(bytes));
+    return true;
   }
 
  private:

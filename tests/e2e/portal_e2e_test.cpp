@@ -118,8 +118,10 @@ class PortalEndToEnd : public ::testing::Test {
   std::unique_ptr<IShell> m_shell = CreateShell();
   test::FakeToolkit m_toolkit;
   test::FakeAutostart m_autostart;
-  Platform m_platform{m_files,    *m_codec,  m_adapters, m_instance, m_windows,
-                      m_registry, m_dialogs, *m_shell,   m_toolkit,  m_autostart};
+  std::unique_ptr<ILoginClient> m_login = CreateLoginClient();
+  std::unique_ptr<IFileDownloader> m_downloader = CreateFileDownloader();
+  Platform m_platform{m_files,   *m_codec, m_adapters, m_instance,  m_windows, m_registry,
+                      m_dialogs, *m_shell, m_toolkit,  m_autostart, *m_login,  *m_downloader};
   PageRegistration m_page;
   std::unique_ptr<IHttpClient> m_http = CreateHttpClient();
   DownloadEngine m_engine{m_platform, m_page, *m_http};

@@ -56,7 +56,7 @@ class SettingsWindowPortTest : public ::testing::Test {
   GtkWindowSystem m_windows;
   Platform m_platform{m_test.files,   *m_test.codec,   m_test.adapters, m_test.instance,
                       m_windows,      m_test.registry, m_test.dialogs,  m_test.shell,
-                      m_test.toolkit, m_autostart};
+                      m_test.toolkit, m_autostart,     m_test.login,    *m_test.downloader};
   PagelessFactory m_factory;
 };
 

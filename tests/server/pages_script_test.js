@@ -107,11 +107,27 @@ FakeClient.prototype.named = function (name) {
   return this.calls.filter(function (call) { return call[0] === name; });
 };
 ['DownloadFile', 'PauseDownload', 'UnzipFile', 'CopyFile', 'DeleteFile', 'RunExe',
- 'web_StartWndThread', 'web_UpdateBegin', 'GetFilePath', 'SetCallBack'].forEach(function (name) {
+ 'web_StartWndThread', 'web_UpdateBegin', 'SetCallBack'].forEach(function (name) {
   FakeClient.prototype[name] = function () { return this.record(name, arguments); };
 });
 FakeClient.prototype.web_IsClient = function () { return true; };
 FakeClient.prototype.GetAppPath = function () { return this.appPath; };
+// With `existing` (paths that exist, '*' patterns as prefixes) it answers as the client
+// would; else as scripted.
+FakeClient.prototype.GetFilePath = function (path) {
+  this.record('GetFilePath', arguments);
+  if (!this.existing) return this.answers.GetFilePath;
+  var found = this.existing.some(function (file) {
+    return path.charAt(path.length - 1) === '*' ? file.indexOf(path.slice(0, -1)) === 0 : file === path;
+  });
+  return found ? path.substring(0, path.lastIndexOf(this.appPath.slice(-1)) + 1) : '';
+};
+FakeClient.prototype.SetConfigString = function (section, key, value, file) {
+  this.record('SetConfigString', arguments);
+  assert.strictEqual(file, this.appPath + 'config.ini');
+  this.config[section + '/' + key] = value;
+  return 1;
+};
 FakeClient.prototype.GetConfigString = function (section, key, file) {
   this.record('GetConfigString', arguments);
   assert.strictEqual(file, this.appPath + 'config.ini');
@@ -290,6 +306,92 @@ test('unzip and copy failures are shown, not hidden', function () {
   addons.progress(2, 17, 2, 100);
   assert.strictEqual(addons.lookup('wndmode').state, 'installFailed');
   assert.ok(/hook\.dll/.test(addons.lookup('wndmode').message));
+});
+
+test('installed add-ons are known again after a restart while their files are there', function () {
+  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf'});
+  client.answers.DownloadFile = 1;
+  client.answers.UnzipFile = 1;
+  var first = new P.AddonController(client, 'http://h', catalogue, null);
+  first.download('crosshair');
+  first.progress(2, 17, 1, 100);
+  assert.strictEqual(client.config['addons/crosshair'], '1.0|/games/cf/zeva/crosshair/');
+
+  client.existing = ['/games/cf/zeva/crosshair/red.cfg'];
+  var again = new P.AddonController(client, 'http://h', catalogue, null);
+  again.restore();
+  assert.strictEqual(again.lookup('crosshair').state, 'installed');
+  assert.strictEqual(again.lookup('crosshair').percent, 100);
+  assert.strictEqual(again.lookup('wndmode').state, 'idle');
+
+  // Files gone: offered again, and the record forgotten.
+  client.existing = [];
+  var emptied = new P.AddonController(client, 'http://h', catalogue, null);
+  emptied.restore();
+  assert.strictEqual(emptied.lookup('crosshair').state, 'idle');
+  assert.strictEqual(client.config['addons/crosshair'], '');
+
+  // A newer version on the server: offered as an update.
+  client.config['addons/crosshair'] = '0.9|/games/cf/zeva/crosshair/';
+  client.existing = ['/games/cf/zeva/crosshair/red.cfg'];
+  var older = new P.AddonController(client, 'http://h', catalogue, null);
+  older.restore();
+  assert.strictEqual(older.lookup('crosshair').state, 'idle');
+  assert.ok(/1\.0/.test(older.lookup('crosshair').message));
+});
+
+test('a placed add-on counts only with all its files; removal forgets it', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'C:\\CF',
+    'addons/wndmode': '2.1|C:\\ZEVA\\Downloads\\wndmode\\'});
+  client.existing = ['C:\\CF\\hook.dll', 'C:\\CF\\dbghelp.dll'];
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  addons.restore();
+  assert.strictEqual(addons.lookup('wndmode').state, 'idle');
+  client.existing.push('C:\\CF\\Msimg32.dll');
+  client.config['addons/wndmode'] = '2.1|C:\\ZEVA\\Downloads\\wndmode\\';
+  addons = new P.AddonController(client, 'http://h', catalogue, null);
+  addons.restore();
+  assert.strictEqual(addons.lookup('wndmode').state, 'installed');
+  client.answers.DeleteFile = 1;
+  assert.ok(addons.remove('wndmode'));
+  assert.strictEqual(addons.lookup('wndmode').percent, 0);
+  assert.strictEqual(client.config['addons/wndmode'], '');
+});
+
+test('a new download starts its bar from nothing; a resumed one keeps its part', function () {
+  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf'});
+  client.answers.DownloadFile = 1;
+  client.answers.UnzipFile = 1;
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  addons.download('crosshair');
+  addons.progress(2, 17, 1, 100);
+  assert.strictEqual(addons.lookup('crosshair').percent, 100);
+  addons.download('crosshair');  // 重新安装, then it fails at once
+  addons.progress(-1, 17, 1, 0);
+  assert.strictEqual(addons.lookup('crosshair').percent, 0);
+  addons.download('crosshair');
+  addons.progress(1, 17, 1, 30);
+  addons.progress(-1, 17, 1, 0);
+  addons.download('crosshair');
+  assert.strictEqual(addons.lookup('crosshair').percent, 30);
+});
+
+test('status texts are short; the folder goes to the detail', function () {
+  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/a very long game folder/cf'});
+  client.answers.UnzipFile = 0;
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  addons.progress(2, 17, 1, 100);
+  var addon = addons.lookup('crosshair');
+  assert.strictEqual(addon.message.indexOf('/'), -1);
+  assert.strictEqual(addon.detail, '/games/a very long game folder/cf/zeva/crosshair/');
+  client.answers.UnzipFile = 1;
+  addons.progress(2, 17, 1, 100);
+  assert.strictEqual(addon.message.indexOf('/'), -1);
+});
+
+test('a login the server cannot answer says so', function () {
+  assert.ok(/无法连接登录服务器/.test(P.loginFailureText(0)));
+  assert.strictEqual(P.loginFailureText(503), '登录失败（错误码 503）');
 });
 
 if (failures) {

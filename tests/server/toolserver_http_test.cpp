@@ -222,6 +222,7 @@ TEST_F(ToolServerHttpTest, LogsOneLinePerRequestAndStopsCleanly) {
   Get(m_port, "/addons/pack.zip");
   Get(m_port, "/no/such");
   EXPECT_EQ(Get(m_port, "/addons/pack.zip", "Range: bytes=abc\r\n").status, 416);
+  Get(m_port, "/ajax.php?action=login&rcode=zeva%09123456&appid=17");
   int status = m_server->StopWith(SIGTERM);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -229,6 +230,10 @@ TEST_F(ToolServerHttpTest, LogsOneLinePerRequestAndStopsCleanly) {
   EXPECT_NE(output.find("\"GET /addons/pack.zip HTTP/1.1\" 200 1000"), std::string::npos) << output;
   EXPECT_NE(output.find("\"GET /no/such HTTP/1.1\" 404"), std::string::npos);
   EXPECT_NE(output.find("\" 416 0"), std::string::npos);
+  // The password travels in rcode: the log keeps the request without it.
+  EXPECT_NE(output.find("\"GET /ajax.php?action=login&appid=17 HTTP/1.1\" 200"), std::string::npos)
+      << output;
+  EXPECT_EQ(output.find("123456"), std::string::npos);
   EXPECT_NE(output.find("stopped"), std::string::npos);
 }
 

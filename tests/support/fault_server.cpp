@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "support/test_blob.h"
 
@@ -201,7 +202,7 @@ void FaultServer::Serve(int fd) {
       const std::string range = HeaderValue(head, "Range");
       {
         const std::lock_guard lock(m_mutex);
-        m_requests.push_back({path, range, HeaderValue(head, "User-Agent")});
+        m_requests.push_back({path, target, range, HeaderValue(head, "User-Agent")});
       }
       auto reply = [&](int code, const std::string& headers, std::string_view body) {
         stream.Write(StatusLine(code) + headers + "Connection: close\r\n\r\n");
@@ -212,8 +213,9 @@ void FaultServer::Serve(int fd) {
       };
 
       const size_t slash = path.find('/', 1);
-      const std::string mode = path.substr(1, slash == std::string::npos ? slash : slash - 1);
+      std::string mode = path.substr(1, slash == std::string::npos ? slash : slash - 1);
       std::string rest = slash == std::string::npos ? "" : path.substr(slash + 1);
+      if (slash == std::string::npos) rest = std::exchange(mode, "file");
       if (mode == "redirect") {
         const size_t cut = rest.find('/');
         const int hops = std::atoi(rest.substr(0, cut).c_str());

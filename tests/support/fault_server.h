@@ -10,6 +10,7 @@
 //   /drip/NAME?chunk=C&ms=T  like /file, C bytes every T milliseconds
 //   /redirect/N/NAME     N redirects (302), then /file/NAME
 //   /status/CODE         that status with a short body
+//   /NAME                like /file/NAME, with any query ("/ajax.php?..." for an added "ajax.php")
 #pragma once
 
 #include <atomic>
@@ -26,7 +27,8 @@ namespace zeva::test {
 
 struct ServedRequest {
   std::string path;
-  std::string range;  // the Range header, empty when none
+  std::string target;  // path and query as sent
+  std::string range;   // the Range header, empty when none
   std::string userAgent;
 };
 

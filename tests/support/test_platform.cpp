@@ -36,10 +36,12 @@ std::unique_ptr<IFileWriter> TestFileSystem::CreateWithAttributes(std::u16string
 }
 
 TestPlatform::TestPlatform()
-    : files(CreateFileSystem()), codec(CreateTextCodec()), platform{files,    *codec,  adapters,
-                                                                    instance, windows, registry,
-                                                                    dialogs,  shell,   toolkit,
-                                                                    autostart} {}
+    : files(CreateFileSystem()),
+      codec(CreateTextCodec()),
+      login(CreateLoginClient()),
+      downloader(CreateFileDownloader()),
+      platform{files,   *codec, adapters, instance,  windows, registry,
+               dialogs, shell,  toolkit,  autostart, login,   *downloader} {}
 
 TestPlatform::TestPlatform(const std::u16string& clientFolder) : TestPlatform() {
   files.executablePath = clientFolder + u"ZEVA.exe";

@@ -263,6 +263,25 @@ class FakeToolkit final : public IToolkit {
   void Stop() override { ++stops; }
 };
 
+// The port's login request, recorded; scripted replies are given first, then the real one
+// answers.
+class TestLoginClient final : public ILoginClient {
+ public:
+  explicit TestLoginClient(std::unique_ptr<ILoginClient> real) : m_real(std::move(real)) {}
+  std::vector<LoginRequest> requests;
+  std::deque<LoginReply> replies;
+  LoginReply Send(const LoginRequest& request) override {
+    requests.push_back(request);
+    if (replies.empty()) return m_real->Send(request);
+    LoginReply reply = std::move(replies.front());
+    replies.pop_front();
+    return reply;
+  }
+
+ private:
+  std::unique_ptr<ILoginClient> m_real;
+};
+
 // Everything together, with the executable in `clientFolder` when one is given.
 class TestPlatform {
  public:
@@ -279,6 +298,8 @@ class TestPlatform {
   FakeShell shell;
   FakeToolkit toolkit;
   FakeAutostart autostart;
+  TestLoginClient login;
+  std::unique_ptr<IFileDownloader> downloader;
   Platform platform;
 };
 

@@ -134,6 +134,46 @@ TEST_F(ClientTest, EveryHookReachesItsWindow) {
   });
 }
 
+TEST_F(ClientTest, TheLoginFormAndTheUpdateReachTheirCommands) {
+  test::WriteBytes(m_folder / u"KIVOUpdate.exe", "updater");
+  Run([this] {
+    CZEVA30Dlg& main = m_client.MainWindow();
+    test::FakeWindowView& view = m_main->view;
+    // Enter in the password field logs in, with the fields as they are.
+    view.texts[res::kUserNameEdit] = u"zeva";
+    view.texts[res::kPasswordEdit] = u"123456";
+    view.focused = res::kPasswordEdit;
+    LoginReply reply;
+    reply.connected = true;
+    reply.status = 200;
+    reply.body = "1|10001";
+    m_test.login.replies = {reply};
+    main.OnCommand(kIdOk);
+    ASSERT_EQ(m_test.login.requests.size(), 1u);
+    EXPECT_EQ(m_test.login.requests[0].host, endpoints::kAccountHost);
+    EXPECT_EQ(m_test.login.requests[0].port, endpoints::kAccountPort);
+    ASSERT_EQ(m_test.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(m_test.dialogs.boxes[0].text, u"1|10001");
+    EXPECT_EQ(m_test.dialogs.boxes[0].owner, view.handle);
+
+    // The page's update request asks first; Cancel keeps the client.
+    m_test.dialogs.answers = {kIdCancel};
+    EXPECT_EQ(main.OnMessage(kWmUpdateCheck, 0, 0), 0);
+    EXPECT_EQ(m_test.dialogs.boxes.back().text, u"发现服务器有新版本，是否升级？");
+    EXPECT_TRUE(m_test.shell.calls.empty());
+
+    // The update button starts the updater, then the posted quit ends the run.
+    main.OnCommand(res::kUpdateButton);
+    ASSERT_EQ(m_test.shell.calls.size(), 1u);
+    EXPECT_EQ(m_test.shell.calls[0].file, m_folder / u"KIVOUpdate.exe");
+    EXPECT_TRUE(view.endResults.empty());  // not before the command has returned
+    ASSERT_EQ(view.posted.size(), 1u);
+    main.OnMessage(view.posted[0].message, view.posted[0].wParam, view.posted[0].lParam);
+    EXPECT_EQ(view.endResults, std::vector<int>{kIdCancel});
+    EXPECT_FALSE(view.trayIcon);
+  });
+}
+
 TEST_F(ClientTest, OneSettingsWindowAtATime) {
   int nested = 0;
   m_factory.whileModal[res::kSettingsDialog] = [&](test::FakeDialog&) {

@@ -119,6 +119,8 @@ function OnDownloadProgress(code, high, low, value) {
     var label = kStateText[addon.state] || '';
     if (addon.state === 'downloading') label += ' ' + addon.percent + '%';
     card.text.textContent = addon.message || label;
+    // The whole text, and the folder it is about, when the line is too short for them.
+    card.text.title = (addon.message || label) + (addon.detail ? '\n' + addon.detail : '');
     var busy = addon.state === 'downloading' || addon.state === 'starting' ||
         addon.state === 'installing';
     card.main.textContent = addon.state === 'paused' || addon.state === 'failed' ? '继续' :
@@ -126,6 +128,8 @@ function OnDownloadProgress(code, high, low, value) {
     card.main.disabled = busy || !external;
     card.pause.disabled = addon.state !== 'downloading' || !external;
     card.remove.disabled = busy || !external;
+    // Only what is installed can be removed.
+    card.remove.style.display = addon.state === 'installed' ? '' : 'none';
   }
 
   function loadAddons() {
@@ -137,6 +141,7 @@ function OnDownloadProgress(code, high, low, value) {
         return;
       }
       portalAddons = new P.AddonController(external, origin, catalogue.addons, paintCard);
+      if (external) portalAddons.restore();
       for (var i = 0; i < portalAddons.addons.length; i++) {
         list.appendChild(makeCard(portalAddons.addons[i]));
         paintCard(portalAddons.addons[i]);
@@ -164,7 +169,7 @@ function OnDownloadProgress(code, high, low, value) {
     request.onreadystatechange = function () {
       if (request.readyState !== 4) return;
       if (request.status !== 200) {
-        status('登录失败（错误码 ' + request.status + '）');
+        status(P.loginFailureText(request.status));
         return;
       }
       var reply = P.parseLoginReply(request.responseText);

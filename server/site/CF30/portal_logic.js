@@ -8,6 +8,8 @@ var ZevaPortal = (function () {
 
   // The download identifiers the page uses: A is fixed, B is the add-on's place + 1.
   var kToolFamily = 17;
+  // config.ini section of the installed add-ons: key = add-on id, value = "version|folder".
+  var kInstalledSection = 'addons';
 
   function parseQuery(search) {
     var result = {};
@@ -160,6 +162,12 @@ var ZevaPortal = (function () {
     return {ok: false, message: '登录服务器没有给出有效应答。'};
   }
 
+  // What the page says when the login request got no usable reply (status 0: no server).
+  function loginFailureText(status) {
+    if (!status) return '无法连接登录服务器，请检查网络后再试。';
+    return '登录失败（错误码 ' + status + '）';
+  }
+
   // The account endpoint's address: rcode is the name and the password, percent-encoded
   // UTF-8, separated by a tab.
   function loginAddress(base, name, password) {
@@ -197,7 +205,8 @@ var ZevaPortal = (function () {
         b: i + 1,
         state: 'idle',
         percent: 0,
-        message: ''
+        message: '',
+        detail: ''
       };
       this.addons.push(addon);
       this.byKey[toolKey(addon.a, addon.b)] = addon;
@@ -211,10 +220,52 @@ var ZevaPortal = (function () {
     return null;
   };
 
-  AddonController.prototype.change = function (addon, state, message) {
+  AddonController.prototype.change = function (addon, state, message, detail) {
     addon.state = state;
     addon.message = message || '';
+    addon.detail = detail || '';
     this.listener(addon);
+  };
+
+  AddonController.prototype.record = function (addon, value) {
+    call(this.external, 'SetConfigString',
+        [kInstalledSection, addon.info.id, value, clientPaths(this.external).config], 0);
+  };
+
+  // Whether what an install put down is still there: the placed files in the game folder,
+  // else anything in the folder it unpacked to.
+  AddonController.prototype.stillThere = function (addon, target) {
+    var place = addon.info.place || [];
+    var game = readGameFolder(this.external);
+    var sep = clientPaths(this.external).separator;
+    if (!place.length) return !!call(this.external, 'GetFilePath', [target + '*'], '');
+    if (!game.folder) return false;
+    for (var i = 0; i < place.length; i++) {
+      if (!call(this.external, 'GetFilePath', [joinPath(game.folder, place[i], sep)], '')) return false;
+    }
+    return true;
+  };
+
+  // After a restart: add-ons installed before show as installed while their files are there.
+  AddonController.prototype.restore = function () {
+    var config = clientPaths(this.external).config;
+    for (var i = 0; i < this.addons.length; i++) {
+      var addon = this.addons[i];
+      var stored = String(call(this.external, 'GetConfigString',
+          [kInstalledSection, addon.info.id, config], '') || '');
+      var bar = stored.indexOf('|');
+      if (bar < 0) continue;
+      var version = stored.substring(0, bar);
+      var target = stored.substring(bar + 1);
+      if (!this.stillThere(addon, target)) {
+        this.record(addon, '');
+      } else if (version !== String(addon.info.version)) {
+        this.change(addon, 'idle', '有新版本 v' + addon.info.version + '，可下载更新。');
+      } else {
+        addon.percent = 100;
+        this.change(addon, 'installed', '已安装。', target);
+      }
+    }
   };
 
   // Download or resume: the client continues a partial file under the same name.
@@ -226,6 +277,8 @@ var ZevaPortal = (function () {
       return false;
     }
     var before = addon.state;
+    // A paused or failed download goes on from its part; anything else starts from nothing.
+    if (before !== 'paused' && before !== 'failed') addon.percent = 0;
     addon.state = 'starting';
     var started = call(this.external, 'DownloadFile',
         [absoluteUrl(this.origin, addon.info.url), addon.info.file, addon.a, addon.b], 0);
@@ -280,7 +333,7 @@ var ZevaPortal = (function () {
     var target = withSeparator(base, sep);
     if (unpack.folder) target = withSeparator(target + localFolder(unpack.folder, sep), sep);
     if (!call(this.external, 'UnzipFile', [archive, target], 0)) {
-      this.change(addon, 'installFailed', '解压失败：' + target);
+      this.change(addon, 'installFailed', '解压失败，请确认目录可以写入。', target);
       return;
     }
     for (var i = 0; i < place.length; i++) {
@@ -291,7 +344,9 @@ var ZevaPortal = (function () {
         return;
       }
     }
-    this.change(addon, 'installed', place.length ? '安装成功，已放入游戏目录。' : '安装成功：' + target);
+    this.record(addon, addon.info.version + '|' + target);
+    this.change(addon, 'installed',
+        place.length || unpack.base !== 'client' ? '安装成功，已放入游戏目录。' : '安装成功。', target);
   };
 
   // Takes the add-on's placed files out of the game folder again.
@@ -309,7 +364,12 @@ var ZevaPortal = (function () {
         failed.push(place[i]);
       }
     }
-    this.change(addon, 'idle', failed.length ? '无法删除：' + failed.join('、') : '已从游戏目录移除。');
+    if (!failed.length) {
+      addon.percent = 0;
+      this.record(addon, '');
+    }
+    this.change(addon, failed.length ? 'installed' : 'idle',
+        failed.length ? '无法删除：' + failed.join('、') : '已从游戏目录移除。');
     return failed.length === 0;
   };
 
@@ -326,6 +386,7 @@ var ZevaPortal = (function () {
     startGame: startGame,
     toolKey: toolKey,
     parseLoginReply: parseLoginReply,
+    loginFailureText: loginFailureText,
     loginAddress: loginAddress,
     formatSize: formatSize,
     absoluteUrl: absoluteUrl,

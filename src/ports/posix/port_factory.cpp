@@ -1,6 +1,8 @@
 #include "platform/http.h"
 #include "platform/port.h"
+#include "ports/posix/curl_file_downloader.h"
 #include "ports/posix/curl_http_client.h"
+#include "ports/posix/curl_login_client.h"
 #include "ports/posix/iconv_codec.h"
 #include "ports/posix/lock_file_instance.h"
 #include "ports/posix/posix_adapters.h"
@@ -31,6 +33,13 @@ std::unique_ptr<IShell> CreateShell() {
 }
 std::unique_ptr<IAutostart> CreateAutostart() {
   return std::make_unique<posix::XdgAutostart>();
+}
+
+std::unique_ptr<ILoginClient> CreateLoginClient() {
+  return std::make_unique<posix::CurlLoginClient>();
+}
+std::unique_ptr<IFileDownloader> CreateFileDownloader(const HttpClientOptions& options) {
+  return std::make_unique<posix::CurlFileDownloader>(options);
 }
 
 std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {

@@ -36,7 +36,6 @@ bool IsAddress(std::u16string_view text) {
 // A Linux program that carries a Windows name (a stand-in launcher, a wrapper script) runs
 // as itself.
 bool IsNativeProgram(const std::string& path) {
-  if (::access(path.c_str(), X_OK) != 0) return false;
   char magic[4] = {};
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
@@ -115,13 +114,23 @@ bool PosixShell::Execute(const std::u16string& verb, const std::u16string& file,
     struct stat st {};
     if (::stat(target.c_str(), &st) != 0) return false;  // nothing to open
   }
+  const bool windowsProgram =
+      !isAddress && (EndsWithIgnoreCase(target, ".exe") || EndsWithIgnoreCase(target, ".bat") ||
+                     EndsWithIgnoreCase(target, ".msi"));
+  bool native = !isAddress && IsNativeProgram(target);
+  if (native && ::access(target.c_str(), X_OK) != 0) {
+    // Windows runs a program by its name alone. A native program that arrived by download
+    // (the updater stand-in) has no execute permission yet: its owner gets it.
+    struct stat st {};
+    native = windowsProgram && ::stat(target.c_str(), &st) == 0 &&
+             ::chmod(target.c_str(), st.st_mode | S_IXUSR) == 0 &&
+             ::access(target.c_str(), X_OK) == 0;
+  }
   std::vector<std::string> argv;
-  if (!isAddress && IsNativeProgram(target)) {
+  if (native) {
     argv = {target};
     if (!parameters.empty()) argv.push_back(Utf16ToUtf8(parameters));
-  } else if (!isAddress &&
-             (EndsWithIgnoreCase(target, ".exe") || EndsWithIgnoreCase(target, ".bat") ||
-              EndsWithIgnoreCase(target, ".msi"))) {
+  } else if (windowsProgram) {
     std::string wine = FindProgram("wine");
     if (wine.empty()) return false;
     argv = {wine, target};

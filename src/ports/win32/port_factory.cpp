@@ -1,8 +1,10 @@
 #include "platform/http.h"
 #include "platform/port.h"
+#include "ports/win32/url_moniker_downloader.h"
 #include "ports/win32/win32_files.h"
 #include "ports/win32/win32_system.h"
 #include "ports/win32/winhttp_client.h"
+#include "ports/win32/wininet_login_client.h"
 
 namespace zeva {
 
@@ -26,6 +28,14 @@ std::unique_ptr<IShell> CreateShell() {
 }
 std::unique_ptr<IAutostart> CreateAutostart() {
   return std::make_unique<win32::Win32Autostart>();
+}
+
+std::unique_ptr<ILoginClient> CreateLoginClient() {
+  return std::make_unique<win32::WinInetLoginClient>();
+}
+// The moniker keeps its own limits; the options are the other transport's.
+std::unique_ptr<IFileDownloader> CreateFileDownloader(const HttpClientOptions&) {
+  return std::make_unique<win32::UrlMonikerDownloader>();
 }
 
 std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {

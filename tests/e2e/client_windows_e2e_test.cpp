@@ -1,0 +1,285 @@
+// The client as the GTK port composes it, on a virtual display, against the reference tool
+// server: the login form's request with real boxes, the about and update-log windows from
+// the help and tray menus, and the update button handing over to the updater stand-in.
+#include <arpa/inet.h>
+#include <gtk/gtk.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+#include "app/client.h"
+#include "platform/port.h"
+#include "platform/unicode.h"
+#include "ports/gtk/gtk_dialog_factory.h"
+#include "ports/gtk/gtk_system.h"
+#include "res/resource_ids.h"
+#include "support/temp_folder.h"
+#include "support/test_platform.h"
+#include "support/web_view_driver.h"
+#include "ui/window_messages.h"
+
+extern char** environ;
+
+namespace zeva {
+namespace {
+
+namespace fs = std::filesystem;
+
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t size = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+bool PortOpen(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool open = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return open;
+}
+
+void Xdotool(const std::string& arguments) {
+  g_spawn_command_line_async(("xdotool " + arguments).c_str(), nullptr);
+}
+
+// The message box on screen, if any.
+GtkWidget* OpenBox() {
+  GtkWidget* found = nullptr;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* it = windows; it; it = it->next) {
+    GtkWidget* window = GTK_WIDGET(it->data);
+    if (GTK_IS_MESSAGE_DIALOG(window) && gtk_widget_get_mapped(window)) found = window;
+  }
+  g_list_free(windows);
+  return found;
+}
+
+struct SeenBox {
+  std::string title, text;
+};
+
+// One step of a player's session: it waits until `ready`, then acts.
+struct Step {
+  std::function<bool()> ready;
+  std::function<void()> act;
+};
+
+class ClientWindowsEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { gtk_init(nullptr, nullptr); }
+
+  void SetUp() override { StartServer(); }
+  void TearDown() override { StopServer(); }
+
+  void StartServer() {
+    const std::string port = std::to_string(m_port), account = std::to_string(m_accountPort);
+    const char* argv[] = {ZEVA_TOOLSERVER, "--site", ZEVA_SITE_DIR, "--data",
+                          ZEVA_DATA_DIR,   "--port", port.c_str(),  "--account-port",
+                          account.c_str(), nullptr};
+    ASSERT_EQ(
+        ::posix_spawn(&m_server, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    for (int i = 0; i < 100 && !(PortOpen(m_port) && PortOpen(m_accountPort)); ++i) {
+      ::usleep(50000);
+    }
+    ASSERT_TRUE(PortOpen(m_accountPort));
+  }
+  void StopServer() {
+    if (m_server <= 0) return;
+    ::kill(m_server, SIGTERM);
+    ::waitpid(m_server, nullptr, 0);
+    m_server = -1;
+  }
+
+  // Runs the main window until it ends, taking the steps in turn on its loop.
+  void Play(std::deque<Step> steps) {
+    m_steps = std::move(steps);
+    const guint ticker = g_timeout_add(
+        100,
+        [](gpointer self) -> gboolean {
+          auto& test = *static_cast<ClientWindowsEndToEnd*>(self);
+          if (!test.m_steps.empty() && test.m_steps.front().ready()) {
+            // Acts from an idle call of its own: an act that opens a box runs the box's loop,
+            // and the ticker must keep turning in it.
+            auto* act = new std::function<void()>(std::move(test.m_steps.front().act));
+            test.m_steps.pop_front();
+            g_idle_add_full(
+                G_PRIORITY_DEFAULT,
+                [](gpointer data) -> gboolean {
+                  (*static_cast<std::function<void()>*>(data))();
+                  return G_SOURCE_REMOVE;
+                },
+                act, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+          }
+          return G_SOURCE_CONTINUE;
+        },
+        this);
+    m_client.RunMainWindow();
+    g_source_remove(ticker);
+    EXPECT_TRUE(m_steps.empty()) << m_steps.size() << " steps not taken";
+  }
+
+  // Waits for a box, keeps what it says and answers OK.
+  Step AnswerBox() {
+    return {[] { return OpenBox() != nullptr; },
+            [this] {
+              GtkWidget* box = OpenBox();
+              gchar* text = nullptr;
+              g_object_get(box, "text", &text, nullptr);
+              m_boxes.push_back({gtk_window_get_title(GTK_WINDOW(box)), text ? text : ""});
+              g_free(text);
+              gtk_dialog_response(GTK_DIALOG(box), kIdOk);
+            }};
+  }
+  Step Login(const std::u16string& user, const std::u16string& password) {
+    return {[] { return OpenBox() == nullptr; },
+            [this, user, password] {
+              IWindowView& view = m_client.MainWindow().View();
+              view.SetControlText(res::kUserNameEdit, user);
+              view.SetControlText(res::kPasswordEdit, password);
+              m_client.MainWindow().OnCommand(res::kLoginButton);
+            }};
+  }
+  // A step that waits a moment (the loop keeps turning).
+  static Step Pause(int ms) {
+    auto until = std::make_shared<gint64>(0);
+    return {[until, ms] {
+              if (*until == 0) *until = g_get_monotonic_time() + ms * 1000;
+              return g_get_monotonic_time() >= *until;
+            },
+            [] {}};
+  }
+  Step WindowShown(const std::u16string& title) {
+    return {[this, title] { return m_windows.FindTopLevelWindow(title) != 0; },
+            [this, title] { m_found.push_back(title); }};
+  }
+  Step WindowGone(const std::u16string& title) {
+    return {[this, title] { return m_windows.FindTopLevelWindow(title) == 0; }, [] {}};
+  }
+  static Step Do(std::function<void()> act) {
+    return {[] { return true; }, std::move(act)};
+  }
+  static void Screenshot(const std::string& name) {
+    g_spawn_command_line_sync(("import -window root " + name).c_str(), nullptr, nullptr, nullptr,
+                              nullptr);
+  }
+
+  const int m_port = FreePort();
+  const int m_accountPort = FreePort();
+  pid_t m_server = -1;
+  test::TempFolder m_folder;
+  test::TestFileSystem m_files{CreateFileSystem()};
+  std::unique_ptr<ITextCodec> m_codec = CreateTextCodec();
+  test::FakeAdapters m_adapters;
+  test::FakeInstance m_instance;
+  gtk::GtkWindowSystem m_windows;
+  test::FakeRegistry m_registry;
+  gtk::GtkDialogs m_dialogs;
+  std::unique_ptr<IShell> m_shell = CreateShell();
+  test::FakeToolkit m_toolkit;
+  test::FakeAutostart m_autostart;
+  std::unique_ptr<ILoginClient> m_login = CreateLoginClient();
+  std::unique_ptr<IFileDownloader> m_downloader = CreateFileDownloader();
+  Platform m_platform{m_files,   *m_codec, m_adapters, m_instance,  m_windows, m_registry,
+                      m_dialogs, *m_shell, m_toolkit,  m_autostart, *m_login,  *m_downloader};
+  gtk::GtkDialogFactory m_factory{ZEVA_BUILD_WEB_EXTENSION_DIR, m_dialogs, *m_shell};
+  std::unique_ptr<IHttpClient> m_http = CreateHttpClient();
+  ZevaClient m_client{{m_platform,
+                       m_factory,
+                       *m_http,
+                       {},
+                       {Utf8ToUtf16("http://127.0.0.1:" + std::to_string(m_port)),
+                        {u"127.0.0.1", static_cast<uint16_t>(m_accountPort)}}}};
+  std::deque<Step> m_steps;
+  std::vector<SeenBox> m_boxes;
+  std::vector<std::u16string> m_found;
+  int m_setup = [this] {
+    m_files.executablePath = m_folder / u"zeva";
+    return 0;
+  }();
+};
+
+TEST_F(ClientWindowsEndToEnd, LoginAboutUpdateLogAndTheUpdate) {
+  const std::u16string main = u"KIVO穿越火线泽瓦助手";
+  Play({
+      WindowShown(main),
+      Pause(1500),
+      // A demo account, a wrong password: the account server's answers, read in GBK.
+      Login(u"zeva", u"123456"),
+      AnswerBox(),
+      Login(u"zeva", u"wrong"),
+      AnswerBox(),
+      // The help button, then its menu by the keyboard: 更新日志 (the second item).
+      Do([] { Xdotool("mousemove 733 14 click 1"); }),
+      Pause(800),
+      Do([] { Xdotool("key Down Down Return"); }),
+      WindowShown(u"更新日志"),
+      Pause(2500),
+      Do([] { Screenshot("update_log_window.png"); }),
+      // Its close button: centred over the main window, the X at width - 27.
+      Do([] { Xdotool("mousemove 572 185 click 1"); }),
+      WindowGone(u"更新日志"),
+      // The help menu's 关于我们 (the fourth item), closed by its OK button.
+      Do([] { Xdotool("mousemove 733 14 click 1"); }),
+      Pause(800),
+      Do([] { Xdotool("key Down Down Down Down Return"); }),
+      WindowShown(u"关于我们"),
+      Pause(700),
+      Do([] { Screenshot("about_window.png"); }),
+      Do([] { Xdotool("mousemove 400 350 click 1"); }),
+      WindowGone(u"关于我们"),
+      // The tray menu's 关于我们 (after 隐藏窗口), as a right click on the icon shows it.
+      Do([this] {
+        Xdotool("sleep 0.8 key Down Down Return");
+        m_client.MainWindow().OnMessage(kWmTrayNotify, res::kAppIcon, 0x204);
+      }),
+      WindowShown(u"关于我们"),
+      Do([] { Xdotool("key Escape"); }),
+      WindowGone(u"关于我们"),
+      // The account server stopped: tried twice, then named.
+      Do([this] { StopServer(); }),
+      Login(u"zeva", u"123456"),
+      AnswerBox(),
+      Do([this] { StartServer(); }),
+      // The update button: no updater yet, so it is fetched, started, and the client ends.
+      Do([] { Xdotool("mousemove 151 17 click 1"); }),
+  });
+
+  ASSERT_EQ(m_boxes.size(), 3u);
+  EXPECT_EQ(m_boxes[0].title, "zeva");
+  EXPECT_EQ(m_boxes[0].text.rfind("1|10001|", 0), 0u) << m_boxes[0].text;
+  EXPECT_NE(m_boxes[0].text.find("登录成功，欢迎您，zeva"), std::string::npos);
+  EXPECT_EQ(m_boxes[1].text, "0|用户名或密码错误");
+  EXPECT_EQ(m_boxes[2].text, "无法与服务器建立连接。");
+  EXPECT_EQ(m_found, (std::vector<std::u16string>{main, u"更新日志", u"关于我们", u"关于我们"}));
+
+  // The stand-in updater writes beside itself once it runs.
+  const fs::path log = m_folder.Native() / "standin.log";
+  test::RunUntil([&] { return fs::exists(log); }, 10);
+  std::ifstream in(log);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "updater: started");
+  EXPECT_FALSE(fs::exists(m_folder.Native() / "KIVOUpdate.exe.part"));
+}
+
+}  // namespace
+}  // namespace zeva
