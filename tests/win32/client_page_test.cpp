@@ -108,7 +108,9 @@ TEST_P(ClientPageTest, DownloadPausedResumedAndUnpackedFromThePage) {
                           services.dialogs,
                           *services.shell,
                           services.toolkit,
-                          *services.autostart};
+                          *services.autostart,
+                          *services.login,
+                          *services.downloader};
   win32::Win32DialogFactory dialogs(win32::MakeHtmlCtrlFactory(services.dialogs, *services.shell));
   const std::unique_ptr<IHttpClient> http = CreateHttpClient();
   ZevaClient client({platform, dialogs, *http, {origin}});
