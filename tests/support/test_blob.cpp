@@ -47,39 +47,34 @@ std::string MakeZipBlob(size_t size, uint32_t seed) {
   const std::string data = MakeBlob(size, seed);
   const uint32_t crc = Crc32(data);
   const auto length = static_cast<uint32_t>(size);
-  // Method 0 (stored), version 2.0, DOS date 1 January 2020.
+  // The fields both headers share: method 0 (stored), DOS date 1 January 2020, sizes, name.
+  const auto common = [&](std::string& out) {
+    PutLittle(out, 0, 2);  // flags
+    PutLittle(out, 0, 2);  // method
+    PutLittle(out, 0, 2);  // time
+    PutLittle(out, 0x5021, 2);
+    PutLittle(out, crc, 4);
+    PutLittle(out, length, 4);
+    PutLittle(out, length, 4);
+    PutLittle(out, static_cast<uint32_t>(entry.size()), 2);
+    PutLittle(out, 0, 2);  // extra field
+  };
   std::string zip;
   PutLittle(zip, 0x04034B50, 4);
-  PutLittle(zip, 20, 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0x5021, 2);
-  PutLittle(zip, crc, 4);
-  PutLittle(zip, length, 4);
-  PutLittle(zip, length, 4);
-  PutLittle(zip, static_cast<uint32_t>(entry.size()), 2);
-  PutLittle(zip, 0, 2);
+  PutLittle(zip, 20, 2);  // version needed: 2.0
+  common(zip);
   zip += entry;
   zip += data;
   const auto directoryStart = static_cast<uint32_t>(zip.size());
   PutLittle(zip, 0x02014B50, 4);
-  PutLittle(zip, 20, 2);
-  PutLittle(zip, 20, 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0x5021, 2);
-  PutLittle(zip, crc, 4);
-  PutLittle(zip, length, 4);
-  PutLittle(zip, length, 4);
-  PutLittle(zip, static_cast<uint32_t>(entry.size()), 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0, 2);
-  PutLittle(zip, 0, 4);
-  PutLittle(zip, 0, 4);
+  PutLittle(zip, 20, 2);  // made by
+  PutLittle(zip, 20, 2);  // needed
+  common(zip);
+  PutLittle(zip, 0, 2);  // comment
+  PutLittle(zip, 0, 2);  // disk
+  PutLittle(zip, 0, 2);  // internal attributes
+  PutLittle(zip, 0, 4);  // external attributes
+  PutLittle(zip, 0, 4);  // local header offset
   zip += entry;
   const auto directorySize = static_cast<uint32_t>(zip.size()) - directoryStart;
   PutLittle(zip, 0x06054B50, 4);
