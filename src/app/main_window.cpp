@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <map>
+
 #include "app/zeva_app.h"
 #include "game/client_settings.h"
 #include "game/paths.h"
@@ -31,6 +33,11 @@ void Run(const std::function<void()>& hook) {
   if (hook) hook();
 }
 
+// The tray menu's first item names what choosing it does to the window.
+std::map<int, std::u16string> TrayMenuTexts(bool windowShown) {
+  return {{res::kCmdShowHide, windowShown ? u"隐藏窗口" : u"显示窗口"}};
+}
+
 }  // namespace
 
 CZEVA30Dlg::CZEVA30Dlg(const Platform& platform, IDialogFactory& factory, MainWindowHooks hooks)
@@ -50,6 +57,11 @@ void CZEVA30Dlg::OnInitDialog() {
 
   view.SetBackground(res::kPngMainBackground);
   m_trayIcon = view.AddTrayIcon(res::kAppIcon, kTrayTip);
+  // A tray that draws the menu itself gets it now and new texts as the window shows and
+  // hides; its own activation shows or hides the window, as a click on the icon does.
+  if (m_trayIcon) {
+    view.SetTrayMenu(res::kTrayMenu, TrayMenuTexts(view.IsVisible()), res::kCmdShowHide);
+  }
 
   view.CreateBrowser(1, 32, 798, 567, BrowserSite{false, m_external});
   m_portalUrl = BuildPortalUrl(m_platform, m_identity);
@@ -122,10 +134,14 @@ intptr_t CZEVA30Dlg::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lPar
       if (lParam == kTrayLeftDown) {
         ToggleShown();
       } else if (lParam == kTrayRightDown) {
-        ShowMenu(res::kTrayMenu,
-                 {{res::kCmdShowHide, View().IsVisible() ? u"隐藏窗口" : u"显示窗口"}});
+        ShowMenu(res::kTrayMenu, TrayMenuTexts(View().IsVisible()));
       }
       return 1;
+    case kWmShowWindow:
+      if (m_trayIcon) {
+        View().SetTrayMenu(res::kTrayMenu, TrayMenuTexts(wParam != 0), res::kCmdShowHide);
+      }
+      return 0;
     case kWmOpenSettings:
       Run(m_hooks.openSettings);
       return 1;

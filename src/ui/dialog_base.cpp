@@ -40,6 +40,7 @@ class ClosedView final : public IWindowView {
   }
   bool AddTrayIcon(int, const std::u16string&) override { return false; }
   void RemoveTrayIcon() override {}
+  void SetTrayMenu(int, const std::map<int, std::u16string>&, int) override {}
   int TrackPopupMenu(int, const std::map<int, std::u16string>&) override { return 0; }
   void CreateBrowser(int, int, int, int, const BrowserSite&) override {}
   void Navigate(const std::u16string&) override {}

@@ -7,6 +7,8 @@
 namespace zeva {
 
 inline constexpr uint32_t kWmClose = 0x0010;
+// The window is being shown (wParam 1) or hidden (0), whoever asked for it.
+inline constexpr uint32_t kWmShowWindow = 0x0018;
 inline constexpr uint32_t kWmCommand = 0x0111;
 inline constexpr uint32_t kWmSysCommand = 0x0112;
 // The system move started from the caption (SC_MOVE with the caption hit code).

@@ -83,6 +83,13 @@ class IWindowView {
   // True when the icon is in a tray the user sees; false without a tray to show it.
   virtual bool AddTrayIcon(int iconResource, const std::u16string& tip) = 0;
   virtual void RemoveTrayIcon() = 0;
+  // For a tray that draws the menu itself (a StatusNotifierItem host reports no clicks):
+  // the template's items with `texts` in place of theirs; `defaultCommand` is the item the
+  // tray's own activation chooses (0: none). A chosen item arrives as a posted command, as
+  // from the Windows tray menu. Given again whenever the texts change; a port whose tray
+  // reports its clicks (Windows, XEmbed) need not keep it.
+  virtual void SetTrayMenu(int menuResource, const std::map<int, std::u16string>& texts,
+                           int defaultCommand) = 0;
   // Shows the menu's popup at the cursor and returns the chosen command (0: none). Items
   // in `texts` show the given text instead of the template's.
   virtual int TrackPopupMenu(int menuResource, const std::map<int, std::u16string>& texts) = 0;

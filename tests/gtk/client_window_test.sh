@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# The real GTK client on a virtual display: its window, the drag strip, the single instance
-# and a screenshot that shows skin and page. Run under xvfb-run by CTest; argument: the
-# client program and a stand-in tray manager.
+# The real GTK client on a virtual display: its window, the drag strip, the single instance,
+# a screenshot that shows skin and page, and the tray on desktops with an XEmbed tray, with a
+# StatusNotifierItem tray and with none. Run under xvfb-run by CTest; arguments: the client
+# program and stand-ins for the two kinds of tray.
 set -u
 program=$1
 tray_program=$2
+sni_program=$3
 work=$(mktemp -d)
-trap 'kill $first $tray 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+first="" tray="" sni="" bus=""
+trap 'kill $first $tray $sni $bus 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+# A session bus and runtime folder of the test's own: no desktop's tray answers the client.
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime"
+{ read -r DBUS_SESSION_BUS_ADDRESS && read -r bus; } < <(dbus-daemon --session --fork \
+  --print-address=1 --print-pid=1)
+export DBUS_SESSION_BUS_ADDRESS
 failures=0
 check() {  # check "what" command...
   local what=$1
@@ -23,7 +32,7 @@ eventually() {
   "$@"
 }
 
-# A desktop with a tray: the close button may hide the window there.
+# A desktop with an XEmbed tray: the close button may hide the window there.
 "$tray_program" >"$work/tray.log" 2>&1 &
 tray=$!
 eventually grep -q tray "$work/tray.log"
@@ -82,9 +91,64 @@ check "a second start shows the hidden window" eventually shown
 kill "$first"
 wait "$first" 2>/dev/null
 
-# No tray on the desktop: hiding would lose the window, so it stays reachable.
+# A StatusNotifierItem tray and no XEmbed one (GNOME and KDE today): the item, its menu as
+# the tray reads it over D-Bus, and what choosing its items does.
 kill "$tray"
 wait "$tray" 2>/dev/null
+"$sni_program" >"$work/sni.log" 2>&1 &
+sni=$!
+eventually grep -q '^watcher$' "$work/sni.log"
+"$work/zeva" >>"$work/client.log" 2>&1 &
+first=$!
+check "the client registers a StatusNotifierItem" eventually grep -q '^item ' "$work/sni.log"
+service="" path=""
+read -r _ service path < <(grep -m 1 '^item ' "$work/sni.log")
+call() {  # call object method arguments...
+  gdbus call --session --dest "$service" --object-path "$1" --method "$2" -- "${@:3}" 2>/dev/null
+}
+property() { call "$path" org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem "$1"; }
+value() { property "$1" | grep -oP "<'\K[^']*"; }
+menu=$(property Menu | grep -oP "objectpath '\K[^']+")
+layout() { call "$menu" com.canonical.dbusmenu.GetLayout 0 -1 '[]'; }
+offers() { layout | grep -q "'label': <'$1'>"; }
+choose() {  # clicks the item with this text
+  local id
+  id=$(layout | grep -oP "\(\K[0-9]+(?=, \{[^}]*'label': <'$1'>)")
+  call "$menu" com.canonical.dbusmenu.Event "$id" "'clicked'" '<int32 0>' 0 >/dev/null
+}
+check "the item's title is the tray tip" test "$(value Title)" = "KIVO泽瓦助手"
+icon="$(value IconThemePath)/$(value IconName).png"
+check "the item's icon is a picture in the client's runtime folder" \
+  test "$(head -c 4 "$icon" | tail -c 3)" = PNG -a "${icon#"$XDG_RUNTIME_DIR"/}" != "$icon"
+for text in 隐藏窗口 关于我们 退出; do
+  check "the item's menu offers $text" eventually offers "$text"
+done
+eventually shown
+sleep 2
+xdotool mousemove 781 14 sleep 0.3 click 1
+check "exit=1 with a StatusNotifierItem tray: the close button hides the window" eventually hidden
+check "the menu of the hidden window offers 显示窗口" eventually offers 显示窗口
+choose 显示窗口
+check "choosing 显示窗口 shows the window" eventually shown
+check "then the menu offers 隐藏窗口" eventually offers 隐藏窗口
+call "$path" org.kde.StatusNotifierItem.SecondaryActivate 0 0 >/dev/null
+check "the tray's own activation of the item hides the window" eventually hidden
+choose 退出
+code=""
+for _ in $(seq 1 50); do
+  if ! kill -0 "$first" 2>/dev/null; then wait "$first"; code=$?; break; fi
+  sleep 0.1
+done
+check "choosing 退出 ends the client with 0" test "$code" = "0"
+check "the icon goes with it" test ! -e "$icon"
+
+# No tray on the desktop (a watcher that no tray has registered with draws nothing): hiding
+# would lose the window, so it stays reachable.
+kill "$sni"
+wait "$sni" 2>/dev/null
+"$sni_program" --without-host >"$work/sni.log" 2>&1 &
+sni=$!
+eventually grep -q '^watcher$' "$work/sni.log"
 "$work/zeva" >>"$work/client.log" 2>&1 &
 first=$!
 eventually shown
@@ -92,6 +156,7 @@ sleep 2
 xdotool mousemove 781 14 sleep 0.3 click 1
 sleep 1
 check "exit=1 without a tray: the window is not hidden" shown
+check "without a tray no item registers" test -z "$(grep '^item ' "$work/sni.log")"
 kill "$first"
 wait "$first" 2>/dev/null
 sed -i 's/^exit=1/exit=2/' "$work/config.ini"

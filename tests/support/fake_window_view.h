@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "ui/window_messages.h"
 #include "ui/window_view.h"
 
 namespace zeva::test {
@@ -42,6 +43,12 @@ class FakeWindowView final : public IWindowView {
   std::u16string trayTip;
   std::vector<std::pair<int, std::map<int, std::u16string>>> menus;
   std::deque<int> menuAnswers;  // scripted choices; 0 (none) when empty
+  struct TrayMenu {
+    int menu;
+    std::map<int, std::u16string> texts;
+    int defaultCommand;
+  };
+  std::vector<TrayMenu> trayMenus;  // every menu given to a tray that draws its own
   Rect browser{};
   BrowserSite browserSite;
   std::vector<std::u16string> navigations;
@@ -109,9 +116,12 @@ class FakeWindowView final : public IWindowView {
   }
   int FocusedControl() override { return focused; }
   bool IsVisible() override { return visible; }
+  // A change of visibility reaches the window's table, as on both ports.
   void Show(int command) override {
     showCommands.push_back(command);
+    const bool wasVisible = visible;
     visible = command != kSwHide;
+    if (visible != wasVisible) SendToSelf(kWmShowWindow, visible ? 1 : 0, 0);
   }
   void SetForeground() override { ++foregroundCount; }
   void EndDialog(int result) override { endResults.push_back(result); }
@@ -122,6 +132,10 @@ class FakeWindowView final : public IWindowView {
     return trayHost;
   }
   void RemoveTrayIcon() override { trayIcon = false; }
+  void SetTrayMenu(int menu, const std::map<int, std::u16string>& overrides,
+                   int defaultCommand) override {
+    trayMenus.push_back({menu, overrides, defaultCommand});
+  }
   int TrackPopupMenu(int menu, const std::map<int, std::u16string>& overrides) override {
     menus.emplace_back(menu, overrides);
     if (menuAnswers.empty()) return 0;

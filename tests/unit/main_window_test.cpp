@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/main_window.h"
 #include "game/profile.h"
 #include "res/dialog_templates.h"
@@ -102,6 +104,8 @@ TEST(MainWindowTrayTest, WithoutATrayTheWindowIsMinimisedNotHidden) {
     EXPECT_TRUE(view.visible);
     EXPECT_EQ(view.showCommands.back(), kSwMinimize);
   }
+  window.OnMessage(kWmShowWindow, 0, 0);
+  EXPECT_TRUE(view.trayMenus.empty());  // no tray to draw a menu either
 }
 
 TEST_F(MainWindowTest, CloseAsksWhenTheSettingSaysNothingClear) {
@@ -148,6 +152,34 @@ TEST_F(MainWindowTest, TrayIconClicks) {
   Window().OnMessage(kWmTrayNotify, 128, 0x204);
   EXPECT_EQ(m_view.endResults, std::vector<int>{kIdCancel});
   EXPECT_FALSE(m_view.trayIcon);
+}
+
+// A tray that draws the menu itself (a StatusNotifierItem host) is given the popup's items;
+// their texts follow the window however it is shown or hidden.
+TEST_F(MainWindowTest, TheTrayMenuFollowsTheWindow) {
+  ASSERT_EQ(m_view.trayMenus.size(), 1u);
+  EXPECT_EQ(m_view.trayMenus[0].menu, res::kTrayMenu);
+  EXPECT_EQ(m_view.trayMenus[0].defaultCommand, res::kCmdShowHide);
+  SetExit(u"1");
+  const struct {
+    std::function<void()> act;
+    std::u16string_view text;
+  } steps[] = {
+      {[] {}, u"隐藏窗口"},
+      {[&] { Window().OnCommand(res::kCloseButton); }, u"显示窗口"},
+      {[&] { Window().OnCommand(res::kCmdShowHide); }, u"隐藏窗口"},  // the menu's own item
+      {[&] { Window().OnMessage(kWmTrayNotify, 128, 0x201); }, u"显示窗口"},
+      {[&] { Window().OnMessage(kWmShowWindow, 1, 0); }, u"隐藏窗口"},  // shown by another start
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(&step - steps);
+    step.act();
+    EXPECT_EQ(m_view.trayMenus.back().texts.at(res::kCmdShowHide), step.text);
+  }
+  Window().OnCommand(res::kCmdExit);
+  const size_t menus = m_view.trayMenus.size();
+  Window().OnMessage(kWmShowWindow, 0, 0);  // the icon has gone: no menu for it
+  EXPECT_EQ(m_view.trayMenus.size(), menus);
 }
 
 TEST_F(MainWindowTest, HelpMenuAndFeedbackPage) {

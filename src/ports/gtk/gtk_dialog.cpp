@@ -2,13 +2,17 @@
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
+#include <glib/gstdio.h>
+#include <libayatana-appindicator/app-indicator.h>
 
 #include <algorithm>
+#include <span>
 
 #include "platform/dialogs.h"
 #include "platform/unicode.h"
 #include "ports/gtk/gtk_skin.h"
 #include "ports/gtk/gtk_system.h"
+#include "res/png_resources.h"
 #include "res/resource_ids.h"
 #include "ui/window_messages.h"
 
@@ -26,6 +30,39 @@ res::DialogUnitScale ScaleFor(const res::DialogTemplate& dialog) {
 }
 
 constexpr int kStripFrames = 4;
+
+// The StatusNotifierItem's icon, by name, in the item's own icon folder.
+constexpr char kIndicatorIcon[] = "zeva-tray";
+// A session bus that takes longer than this to answer has no tray for us.
+constexpr int kBusTimeoutMs = 1000;
+
+std::string MenuItemLabel(const res::MenuItem& item, const std::map<int, std::u16string>& texts) {
+  const auto text = texts.find(item.command);
+  return Utf16ToUtf8(text != texts.end() ? text->second : std::u16string(item.text));
+}
+
+// Whether the session has a tray for StatusNotifierItems: the watcher owns its name and a
+// host (the panel that draws the items) has registered with it.
+bool StatusNotifierHostPresent() {
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (!bus) return false;
+  // The client outlives its session bus if it must: the bus is only the tray's way in.
+  g_dbus_connection_set_exit_on_close(bus, FALSE);
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+      "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", "org.kde.StatusNotifierWatcher", "IsStatusNotifierHostRegistered"),
+      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr);
+  g_object_unref(bus);
+  if (!reply) return false;
+  GVariant* value = nullptr;
+  g_variant_get(reply, "(v)", &value);
+  const bool registered =
+      g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) && g_variant_get_boolean(value);
+  g_variant_unref(value);
+  g_variant_unref(reply);
+  return registered;
+}
 
 // The theme's padding and minimum sizes make entries, radio buttons and check boxes larger
 // than their rectangles in the template; these fit them in.
@@ -81,6 +118,15 @@ GtkTemplateDialog::GtkTemplateDialog(const res::DialogTemplate& dialog, WindowHa
                      return TRUE;
                    }),
                    this);
+  // Shown or hidden, at its class's request or anyone else's: the class hears of it.
+  g_signal_connect(m_window, "show", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<GtkTemplateDialog*>(self)->Deliver(kWmShowWindow, 1, 0);
+                   }),
+                   this);
+  g_signal_connect(m_window, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<GtkTemplateDialog*>(self)->Deliver(kWmShowWindow, 0, 0);
+                   }),
+                   this);
   gtk_widget_realize(m_window);
   Windows()[Handle()] = this;
   gdk_window_add_filter(gtk_widget_get_window(m_window), &GtkTemplateDialog::OnXEvent, this);
@@ -92,6 +138,7 @@ GtkTemplateDialog::~GtkTemplateDialog() {
   if (m_loop) g_main_loop_quit(m_loop);
   RemoveTrayIcon();
   m_browser.reset();
+  g_signal_handlers_disconnect_by_data(m_window, this);  // its class hears nothing more
   gtk_widget_destroy(m_window);
   for (auto& [id, button] : m_buttons) {
     if (button.strip) g_object_unref(button.strip);
@@ -499,6 +546,9 @@ int GtkTemplateDialog::ShowOwnedBox(const std::u16string& text, const std::u16st
 }
 
 bool GtkTemplateDialog::AddTrayIcon(int iconResource, const std::u16string& tip) {
+  RemoveTrayIcon();
+  // Current desktops show StatusNotifierItems; older ones embed icons in an XEmbed tray.
+  if (StatusNotifierHostPresent() && AddIndicator(iconResource, tip)) return true;
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   GdkPixbuf* icon = LoadPngResource(iconResource);
   m_tray = icon ? gtk_status_icon_new_from_pixbuf(icon) : gtk_status_icon_new();
@@ -524,13 +574,110 @@ bool GtkTemplateDialog::AddTrayIcon(int iconResource, const std::u16string& tip)
   return XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
 }
 
+bool GtkTemplateDialog::AddIndicator(int iconResource, const std::u16string& tip) {
+  const std::span<const unsigned char> png = res::FindPngResource(iconResource);
+  if (png.empty()) return false;
+  // An item names its icon and the host reads the file, for as long as the item shows it:
+  // the picture goes to a folder of this window's own in the session's runtime directory
+  // (the user's alone, emptied at log-out should the client never get to remove it).
+  gchar* folder = g_build_filename(g_get_user_runtime_dir(), "zeva-tray-XXXXXX", nullptr);
+  if (g_mkdtemp_full(folder, 0700)) m_indicatorFolder = folder;
+  g_free(folder);
+  if (m_indicatorFolder.empty()) return false;
+  const std::string file = m_indicatorFolder + "/" + kIndicatorIcon + ".png";
+  if (!g_file_set_contents(file.c_str(), reinterpret_cast<const gchar*>(png.data()),
+                           static_cast<gssize>(png.size()), nullptr)) {
+    g_rmdir(m_indicatorFolder.c_str());
+    m_indicatorFolder.clear();
+    return false;
+  }
+  m_indicator = app_indicator_new_with_path(
+      "zeva", kIndicatorIcon, APP_INDICATOR_CATEGORY_APPLICATION_STATUS, m_indicatorFolder.c_str());
+  const std::string title = Utf16ToUtf8(tip);
+  app_indicator_set_title(m_indicator, title.c_str());
+  app_indicator_set_icon_full(m_indicator, kIndicatorIcon, title.c_str());
+  // The item registers once it has a menu; the window's tray menu fills it.
+  m_indicatorMenu = GTK_WIDGET(g_object_ref_sink(gtk_menu_new()));
+  app_indicator_set_menu(m_indicator, GTK_MENU(m_indicatorMenu));
+  FillIndicatorMenu();
+  app_indicator_set_status(m_indicator, APP_INDICATOR_STATUS_ACTIVE);
+  return true;
+}
+
+void GtkTemplateDialog::FillIndicatorMenu() {
+  if (!m_indicator) return;
+  const res::MenuTemplate* menuTemplate = res::FindMenuTemplate(m_trayMenu.menu);
+  static const std::vector<res::MenuItem> kNoItems;
+  GtkMenuShell* shell = GTK_MENU_SHELL(m_indicatorMenu);
+  // Items are made once per template and relabelled after, so the host keeps their numbers.
+  if (m_indicatorMenuTemplate != m_trayMenu.menu) {
+    app_indicator_set_secondary_activate_target(m_indicator, nullptr);
+    gtk_container_foreach(
+        GTK_CONTAINER(shell), [](GtkWidget* item, gpointer) { gtk_widget_destroy(item); }, nullptr);
+    for (const res::MenuItem& item : menuTemplate ? menuTemplate->items : kNoItems) {
+      GtkWidget* widget = nullptr;
+      if (item.command == 0) {
+        widget = gtk_separator_menu_item_new();
+      } else {
+        widget = gtk_menu_item_new_with_label("");
+        g_object_set_data(G_OBJECT(widget), "zeva-command", GINT_TO_POINTER(item.command));
+        // A chosen item is the window's command after the current turn, as a tray menu's
+        // command is posted on Windows: the command may remove the item it came from.
+        g_signal_connect(widget, "activate", G_CALLBACK(+[](GtkMenuItem* chosen, gpointer self) {
+                           static_cast<GtkTemplateDialog*>(self)->PostToSelf(
+                               kWmCommand,
+                               static_cast<uintptr_t>(GPOINTER_TO_INT(
+                                   g_object_get_data(G_OBJECT(chosen), "zeva-command"))),
+                               0);
+                         }),
+                         this);
+      }
+      gtk_widget_show(widget);
+      gtk_menu_shell_append(shell, widget);
+    }
+    m_indicatorMenuTemplate = m_trayMenu.menu;
+  }
+  GtkWidget* defaultItem = nullptr;
+  GList* items = gtk_container_get_children(GTK_CONTAINER(shell));
+  size_t index = 0;
+  for (GList* node = items; node && menuTemplate; node = node->next, ++index) {
+    const res::MenuItem& item = menuTemplate->items.at(index);
+    if (item.command == 0) continue;
+    auto* widget = GTK_MENU_ITEM(node->data);
+    const std::string label = MenuItemLabel(item, m_trayMenu.texts);
+    if (label != gtk_menu_item_get_label(widget)) gtk_menu_item_set_label(widget, label.c_str());
+    if (item.command == m_trayMenu.defaultCommand) defaultItem = GTK_WIDGET(widget);
+  }
+  g_list_free(items);
+  // The host's own activation of the item (a middle click) chooses the default item.
+  app_indicator_set_secondary_activate_target(m_indicator, defaultItem);
+}
+
 void GtkTemplateDialog::RemoveTrayIcon() {
+  if (m_indicator) {
+    app_indicator_set_status(m_indicator, APP_INDICATOR_STATUS_PASSIVE);
+    g_object_unref(m_indicator);
+    m_indicator = nullptr;
+    gtk_widget_destroy(m_indicatorMenu);
+    g_object_unref(m_indicatorMenu);
+    m_indicatorMenu = nullptr;
+    m_indicatorMenuTemplate = 0;
+    g_unlink((m_indicatorFolder + "/" + kIndicatorIcon + ".png").c_str());
+    g_rmdir(m_indicatorFolder.c_str());
+    m_indicatorFolder.clear();
+  }
   if (!m_tray) return;
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   gtk_status_icon_set_visible(m_tray, FALSE);
   G_GNUC_END_IGNORE_DEPRECATIONS
   g_object_unref(m_tray);
   m_tray = nullptr;
+}
+
+void GtkTemplateDialog::SetTrayMenu(int menuResource, const std::map<int, std::u16string>& texts,
+                                    int defaultCommand) {
+  m_trayMenu = {menuResource, texts, defaultCommand};
+  FillIndicatorMenu();
 }
 
 int GtkTemplateDialog::TrackPopupMenu(int menuResource,
@@ -548,9 +695,7 @@ int GtkTemplateDialog::TrackPopupMenu(int menuResource,
     if (item.command == 0) {
       widget = gtk_separator_menu_item_new();
     } else {
-      const auto text = texts.find(item.command);
-      widget = gtk_menu_item_new_with_label(
-          Utf16ToUtf8(text != texts.end() ? text->second : std::u16string(item.text)).c_str());
+      widget = gtk_menu_item_new_with_label(MenuItemLabel(item, texts).c_str());
       g_object_set_data(G_OBJECT(widget), "zeva-command", GINT_TO_POINTER(item.command));
       g_signal_connect(widget, "activate", G_CALLBACK(+[](GtkMenuItem* activated, gpointer data) {
                          static_cast<Tracking*>(data)->chosen = GPOINTER_TO_INT(

@@ -7,12 +7,15 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ports/gtk/webkit_browser.h"
 #include "res/dialog_templates.h"
 #include "ui/native_dialog.h"
 #include "ui/png_button.h"
+
+struct _AppIndicator;
 
 namespace zeva::gtk {
 
@@ -74,6 +77,8 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
                    const std::vector<std::u16string>& buttonTexts) override;
   bool AddTrayIcon(int iconResource, const std::u16string& tip) override;
   void RemoveTrayIcon() override;
+  void SetTrayMenu(int menuResource, const std::map<int, std::u16string>& texts,
+                   int defaultCommand) override;
   int TrackPopupMenu(int menuResource, const std::map<int, std::u16string>& texts) override;
   void CreateBrowser(int x, int y, int width, int height, const BrowserSite& site) override;
   void Navigate(const std::u16string& url) override;
@@ -89,7 +94,15 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
     GdkPixbuf* image = nullptr;
   };
 
+  struct TrayMenu {
+    int menu = 0;
+    std::map<int, std::u16string> texts;
+    int defaultCommand = 0;
+  };
+
   void BuildControls(const res::DialogTemplate& dialog);
+  bool AddIndicator(int iconResource, const std::u16string& tip);
+  void FillIndicatorMenu();
   GtkWidget* Control(int id) const;
   void Command(int id);
   void Open();
@@ -115,7 +128,12 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
   std::map<int, Picture> m_pictures;
   std::map<int, std::pair<int, int>> m_progressRanges;
   std::unique_ptr<WebKitBrowser> m_browser;
-  GtkStatusIcon* m_tray = nullptr;
+  GtkStatusIcon* m_tray = nullptr;              // in an XEmbed tray
+  struct _AppIndicator* m_indicator = nullptr;  // a StatusNotifierItem
+  GtkWidget* m_indicatorMenu = nullptr;
+  int m_indicatorMenuTemplate = 0;  // the template its items were made from
+  std::string m_indicatorFolder;    // holds the item's icon while it shows
+  TrayMenu m_trayMenu;
   GMainLoop* m_loop = nullptr;
   int m_result = 0;
 };

@@ -239,6 +239,9 @@ INT_PTR Win32TemplateDialog::OnDialogMessage(UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE:
       m_events.OnCommand(IDCANCEL);
       return TRUE;
+    case WM_SHOWWINDOW:
+      m_events.OnMessage(kWmShowWindow, wParam, 0);
+      return FALSE;
     case WM_NCHITTEST:
       ::SetWindowLongPtrW(window, DWLP_MSGRESULT, HitTest(wParam, lParam));
       return TRUE;

@@ -67,6 +67,8 @@ class Win32TemplateDialog final : public IWindowView, public INativeDialog {
                    const std::vector<std::u16string>& buttonTexts) override;
   bool AddTrayIcon(int iconResource, const std::u16string& tip) override;
   void RemoveTrayIcon() override;
+  // The shell's tray reports its clicks and the window pops the menu itself.
+  void SetTrayMenu(int, const std::map<int, std::u16string>&, int) override {}
   int TrackPopupMenu(int menuResource, const std::map<int, std::u16string>& texts) override;
   void CreateBrowser(int x, int y, int width, int height, const BrowserSite& site) override;
   void Navigate(const std::u16string& url) override;
