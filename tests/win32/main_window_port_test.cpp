@@ -25,6 +25,7 @@
 #include "test_desktop.h"
 #include "ui/dialog_base.h"
 #include "ui/window_messages.h"
+#include "window_probes.h"
 
 namespace zeva::win32 {
 namespace {
@@ -50,47 +51,10 @@ bool PumpUntil(const std::function<bool()>& done) {
   return done();
 }
 
-std::u16string TextOf(HWND window) {
-  wchar_t text[256] = {};
-  ::GetWindowTextW(window, text, 256);
-  return FromWide(text);
-}
-
-RECT RectInParent(HWND control) {
-  RECT place;
-  ::GetWindowRect(control, &place);
-  ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&place), 2);
-  return place;
-}
-
-// A visible top-level window of another thread, as it appears.
-HWND WaitForWindow(const wchar_t* className, const wchar_t* title) {
-  for (int turn = 0; turn < 1000; ++turn) {
-    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, className, title));) {
-      if (::IsWindowVisible(window)) return window;
-    }
-    ::Sleep(5);
-  }
-  return nullptr;
-}
-
-// Pixels of `window` from (x, y) that differ from the picture's part at (sourceX, sourceY);
-// only the picture's opaque pixels count.
-int DifferingPixels(HWND window, int x, int y, const SkinPicture& picture, int sourceX, int sourceY,
-                    int width, int height) {
-  const HDC dc = ::GetDC(window);
-  int differing = 0;
-  for (int row = 0; row < height; ++row) {
-    for (int column = 0; column < width; ++column) {
-      const uint32_t argb = picture.PixelAt(sourceX + column, sourceY + row);
-      if ((argb >> 24) != 0xFF) continue;
-      const COLORREF expected = RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
-      if (::GetPixel(dc, x + column, y + row) != expected) ++differing;
-    }
-  }
-  ::ReleaseDC(window, dc);
-  return differing;
-}
+using test::DifferingPixels;
+using test::RectInParent;
+using test::TextOf;
+using test::WaitForWindow;
 
 bool TrayIconExists(HWND window) {
   NOTIFYICONDATAW icon{};
