@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "byte_range.h"
@@ -60,7 +63,8 @@ std::string FormatHttpDate(long long seconds) {
 }
 
 void ReplyWithFile(const httplib::Request& request, httplib::Response& response,
-                   const std::filesystem::path& file, const std::string& contentType) {
+                   const std::filesystem::path& file, const std::string& contentType,
+                   std::uint64_t bytesPerSecond) {
   auto opened = std::make_shared<OpenFile>(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat facts {};
   if (opened->fd < 0 || ::fstat(opened->fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
@@ -110,10 +114,19 @@ void ReplyWithFile(const httplib::Request& request, httplib::Response& response,
     return;
   }
 
+  const auto started = std::chrono::steady_clock::now();
   response.set_content_provider(
       static_cast<std::size_t>(length), contentType,
-      [opened, first](std::size_t offset, std::size_t wanted, httplib::DataSink& sink) {
-        std::vector<char> buffer(wanted < kChunkSize ? wanted : kChunkSize);
+      [opened, first, bytesPerSecond, started](std::size_t offset, std::size_t wanted,
+                                               httplib::DataSink& sink) {
+        std::size_t piece = wanted < kChunkSize ? wanted : kChunkSize;
+        if (bytesPerSecond > 0) {
+          // Small pieces, each sent when the rate allows it since the reply began.
+          piece = std::min<std::size_t>(piece, std::max<std::uint64_t>(bytesPerSecond / 10, 1));
+          std::this_thread::sleep_until(
+              started + std::chrono::microseconds(offset * 1'000'000ull / bytesPerSecond));
+        }
+        std::vector<char> buffer(piece);
         ssize_t got;
         do {
           got =

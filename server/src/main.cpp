@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  zeva::toolserver::ToolServer tool(options->siteFolder, options->dataFolder, log);
+  zeva::toolserver::ToolServer tool(options->siteFolder, options->dataFolder, log,
+                                    options->bytesPerSecond);
   std::vector<Listener> listeners(1);
   tool.Install(*listeners[0].server);
   listeners[0].port = Bind(*listeners[0].server, options->address, options->port);

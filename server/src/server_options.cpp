@@ -28,7 +28,9 @@ const char kServerUsage[] =
     "  --account-fallback-port N  account port used when the first cannot be bound\n"
     "  --site DIR             folder of the portal pages\n"
     "  --data DIR             folder of the changelog, accounts, add-ons and downloads\n"
-    "  --log FILE             access log file (default: standard output)\n";
+    "  --log FILE             access log file (default: standard output)\n"
+    "  --rate BYTES           send downloads at most this many bytes a second (default: no "
+    "limit)\n";
 
 std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& arguments,
                                                 ServerOptions defaults, std::string& error) {
@@ -67,6 +69,13 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
       options.dataFolder = value;
     } else if (name == "--log") {
       options.logFile = value;
+    } else if (name == "--rate") {
+      auto [end, failure] =
+          std::from_chars(value.data(), value.data() + value.size(), options.bytesPerSecond);
+      if (failure != std::errc() || end != value.data() + value.size()) {
+        error = "bad rate: " + value;
+        return std::nullopt;
+      }
     } else {
       error = "unknown option: " + name;
       return std::nullopt;

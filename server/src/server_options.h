@@ -1,6 +1,7 @@
 // Command-line options of zeva-toolserver.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +17,9 @@ struct ServerOptions {
   std::filesystem::path siteFolder;
   std::filesystem::path dataFolder;
   std::string logFile;  // empty: standard output
+  // Files below the data folder (add-ons, the updater, the installer) are sent at most this
+  // fast, so progress can be watched and a transfer closed midway; 0: as fast as possible.
+  std::uint64_t bytesPerSecond = 0;
   bool help = false;
 };
 

@@ -67,9 +67,11 @@ const char* StatusText(int status) {
 
 }  // namespace
 
-ToolServer::ToolServer(fs::path siteFolder, fs::path dataFolder, std::ostream& log)
+ToolServer::ToolServer(fs::path siteFolder, fs::path dataFolder, std::ostream& log,
+                       std::uint64_t bytesPerSecond)
     : m_siteFolder(std::move(siteFolder)),
       m_dataFolder(std::move(dataFolder)),
+      m_bytesPerSecond(bytesPerSecond),
       m_catalogue(m_dataFolder),
       m_log(log) {}
 
@@ -193,7 +195,8 @@ void ToolServer::ServeFileBelow(const fs::path& root, const httplib::Request& re
   }
   if (StartsWith(request.path, "/CF30/") || StartsWith(request.path, "/manager/"))
     response.set_header("Cache-Control", "no-cache");
-  ReplyWithFile(request, response, found.file, ContentTypeFor(found.file.filename().string()));
+  ReplyWithFile(request, response, found.file, ContentTypeFor(found.file.filename().string()),
+                root == m_dataFolder ? m_bytesPerSecond : 0);
 }
 
 void ToolServer::WriteAccessLog(const httplib::Request& request,

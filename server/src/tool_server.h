@@ -2,6 +2,7 @@
 // add-on archives and catalogue, the account endpoint, and the site's static files.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -17,7 +18,9 @@ namespace zeva::toolserver {
 class ToolServer {
  public:
   // `log` receives one access log line per request; it must outlive the server.
-  ToolServer(std::filesystem::path siteFolder, std::filesystem::path dataFolder, std::ostream& log);
+  // Files below the data folder go out at most `bytesPerSecond` fast (0: no limit).
+  ToolServer(std::filesystem::path siteFolder, std::filesystem::path dataFolder, std::ostream& log,
+             std::uint64_t bytesPerSecond = 0);
 
   // Routes every request of `server` here. Several listeners may share one ToolServer.
   void Install(httplib::Server& server);
@@ -36,6 +39,7 @@ class ToolServer {
 
   std::filesystem::path m_siteFolder;
   std::filesystem::path m_dataFolder;
+  std::uint64_t m_bytesPerSecond;
   AddonCatalogue m_catalogue;
   std::ostream& m_log;
   std::mutex m_logMutex;

@@ -4,6 +4,7 @@
 // appends one line to "standin.log" beside itself, so demos and tests can see it ran.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -25,32 +26,30 @@ void Note(const fs::path& self, const std::string& line) {
   log << line << "\n";
 }
 
-// "/S /D=<folder>": silent install into <folder>, which the client passes unquoted, so the
-// folder may arrive split over several arguments.
+// "/S /D=<folder>": silent install into <folder>. The folder comes last and unquoted, so it
+// runs to the end; the client may pass the parameters as one argument or as several.
 int Install(const fs::path& self, const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const std::string& argument : arguments) line += (line.empty() ? "" : " ") + argument;
+  const size_t folderAt = line.find("/D=");
+  const std::string folder = folderAt == std::string::npos ? "" : line.substr(folderAt + 3);
   bool silent = false;
-  std::string folder;
-  bool inFolder = false;
-  for (const std::string& argument : arguments) {
-    if (argument == "/S") {
-      silent = true;
-      inFolder = false;
-    } else if (argument.rfind("/D=", 0) == 0) {
-      folder = argument.substr(3);
-      inFolder = true;
-    } else if (inFolder) {
-      folder += " " + argument;
-    }
+  std::string options = line.substr(0, folderAt == std::string::npos ? line.size() : folderAt);
+  for (size_t at = 0; at < options.size();) {
+    const size_t end = std::min(options.find(' ', at), options.size());
+    silent = silent || options.compare(at, end - at, "/S") == 0;
+    at = end + 1;
   }
   if (!silent || folder.empty()) {
     Note(self, "installer: needs /S /D=<folder>");
     std::fprintf(stderr, "stand-in installer: use /S /D=<folder>\n");
     return 2;
   }
-  for (char& c : folder) {
+  std::string nativeFolder = folder;
+  for (char& c : nativeFolder) {
     if (c == '\\') c = '/';
   }
-  fs::path bin = fs::path(folder) / "bin";
+  fs::path bin = fs::path(nativeFolder) / "bin";
   std::error_code error;
   fs::create_directories(bin, error);
   fs::copy_file(self, bin / "XLacc.exe", fs::copy_options::overwrite_existing, error);

@@ -7,15 +7,29 @@
 
 namespace zeva {
 
+namespace {
+
+// The port's own pages and the tool server the portal comes from.
+std::vector<std::u16string> TrustedOrigins(const ClientServices& services) {
+  std::vector<std::u16string> origins = services.trustedOrigins;
+  origins.push_back(services.servers.toolServer);
+  return origins;
+}
+
+}  // namespace
+
 ZevaClient::ZevaClient(ClientServices services)
     : m_services(std::move(services)),
       m_engine(m_services.platform, m_page, m_services.http),
-      m_dispatcher(m_services.platform, m_page, Links(), m_services.trustedOrigins),
-      m_mainWindow(m_services.platform, m_services.dialogs, Hooks()),
+      m_dispatcher(m_services.platform, m_page, Links(), TrustedOrigins(m_services)),
+      m_mainWindow(m_services.platform, m_services.dialogs, Hooks(), m_services.servers.toolServer),
       m_windowModeWatcher(m_services.platform.windows, m_mainWindow.WindowModeBusy()),
       m_selfUpdate(
           m_services.platform, m_services.servers.toolServer,
-          [this] { return m_mainWindow.Handle(); }, [this] { m_mainWindow.PostQuit(); }) {
+          [this] { return m_mainWindow.Handle(); }, [this] { m_mainWindow.PostQuit(); }),
+      m_accelerator(m_services.platform, m_services.dialogs,
+                    m_services.servers.acceleratorServer + endpoints::kAcceleratorInstallerPath,
+                    [this] { return m_mainWindow.Handle(); }) {
   m_mainWindow.SetScriptHost(&m_dispatcher);
 }
 
@@ -46,6 +60,7 @@ MainWindowHooks ZevaClient::Hooks() {
   hooks.showUpdateLog = [this] { ShowUpdateLog(); };
   hooks.startUpdate = [this] { m_selfUpdate.Start(); };
   hooks.updateCheck = [this] { m_selfUpdate.Check(); };
+  hooks.accelerator = [this] { m_accelerator.Run(); };
   hooks.login = [this](const std::u16string& user, const std::u16string& password) {
     RunLoginCommand(m_services.platform, m_mainWindow.Handle(), m_services.servers.account, user,
                     password);

@@ -10,6 +10,7 @@
 #include "app/login.h"
 #include "app/main_window.h"
 #include "app/self_update.h"
+#include "download/accelerator.h"
 #include "download/download_engine.h"
 #include "game/window_mode_watcher.h"
 #include "host/external_dispatcher.h"
@@ -25,6 +26,7 @@ namespace zeva {
 struct ServerAddresses {
   std::u16string toolServer = endpoints::kToolServer;
   AccountServer account{endpoints::kAccountHost, endpoints::kAccountPort};
+  std::u16string acceleratorServer = endpoints::kAcceleratorServer;
 };
 
 // What a port provides. Its dialog factory renders any template of res/ and gives each
@@ -74,6 +76,7 @@ class ZevaClient {
   // Declared after the main window whose flag it clears: stopped and joined before it goes.
   WindowModeWatcher m_windowModeWatcher;
   SelfUpdate m_selfUpdate;
+  Accelerator m_accelerator;
   bool m_settingsOpen = false;
 };
 

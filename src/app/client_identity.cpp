@@ -21,13 +21,14 @@ void LoadClientIdentity(const Platform& platform, ClientIdentity& identity) {
   if (!login.mac.empty()) identity.storedMac = std::move(login.mac);
 }
 
-std::u16string BuildPortalUrl(const Platform& platform, const ClientIdentity& identity) {
+std::u16string BuildPortalUrl(const Platform& platform, const ClientIdentity& identity,
+                              std::u16string_view toolServer) {
   // The machine address is looked up only when there is a login to send; an empty one
   // (no adapter) never matches.
   const bool sendIdentity = !identity.userId.empty() && !identity.userWord.empty() &&
                             !identity.storedMac.empty() &&
                             identity.storedMac == GetMacAddressText(platform);
-  std::u16string url = endpoints::kToolServer;
+  std::u16string url(toolServer);
   url += endpoints::kPortalPath;
   url += identity.setup;
   url += u"&ClientVersion=";

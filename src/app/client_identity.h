@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "zeva/endpoints.h"
 
 namespace zeva {
 
@@ -20,7 +21,9 @@ struct ClientIdentity {
 // Reads the identity from config.ini; writes the version and, on a first start, "Setup".
 void LoadClientIdentity(const Platform& platform, ClientIdentity& identity);
 
-// The portal address; carries the user only when the login was stored on this machine.
-std::u16string BuildPortalUrl(const Platform& platform, const ClientIdentity& identity);
+// The portal address on `toolServer`; carries the user only when the login was stored on
+// this machine.
+std::u16string BuildPortalUrl(const Platform& platform, const ClientIdentity& identity,
+                              std::u16string_view toolServer = endpoints::kToolServer);
 
 }  // namespace zeva

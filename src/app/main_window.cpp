@@ -40,8 +40,12 @@ std::map<int, std::u16string> TrayMenuTexts(bool windowShown) {
 
 }  // namespace
 
-CZEVA30Dlg::CZEVA30Dlg(const Platform& platform, IDialogFactory& factory, MainWindowHooks hooks)
-    : CDialogBase(factory, res::kMainDialog), m_platform(platform), m_hooks(std::move(hooks)) {}
+CZEVA30Dlg::CZEVA30Dlg(const Platform& platform, IDialogFactory& factory, MainWindowHooks hooks,
+                       std::u16string toolServer)
+    : CDialogBase(factory, res::kMainDialog),
+      m_platform(platform),
+      m_hooks(std::move(hooks)),
+      m_toolServer(std::move(toolServer)) {}
 
 void CZEVA30Dlg::OnInitDialog() {
   IWindowView& view = View();
@@ -64,7 +68,7 @@ void CZEVA30Dlg::OnInitDialog() {
   }
 
   view.CreateBrowser(1, 32, 798, 567, BrowserSite{false, m_external});
-  m_portalUrl = BuildPortalUrl(m_platform, m_identity);
+  m_portalUrl = BuildPortalUrl(m_platform, m_identity, m_toolServer);
   view.Navigate(m_portalUrl);
 
   for (const ButtonPlace& button : kButtons) {
@@ -160,7 +164,7 @@ intptr_t CZEVA30Dlg::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lPar
       return 0;
     case kWmAccelerator:
       Run(m_hooks.accelerator);
-      return 0;
+      return 1;
     case kWmQuitClient:
       Cancel();  // the tray icon goes too
       return 0;

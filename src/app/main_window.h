@@ -30,7 +30,9 @@ struct MainWindowHooks {
 
 class CZEVA30Dlg final : public CDialogBase {
  public:
-  CZEVA30Dlg(const Platform& platform, IDialogFactory& factory, MainWindowHooks hooks = {});
+  // The page comes from `toolServer` (the build's unless a test points elsewhere).
+  CZEVA30Dlg(const Platform& platform, IDialogFactory& factory, MainWindowHooks hooks = {},
+             std::u16string toolServer = endpoints::kToolServer);
 
   // The window's initialisation: title, place, identity, tray icon, page, buttons.
   void OnInitDialog() override;
@@ -62,6 +64,7 @@ class CZEVA30Dlg final : public CDialogBase {
 
   const Platform& m_platform;
   MainWindowHooks m_hooks;
+  std::u16string m_toolServer;
   ExternalDispatcher* m_external = nullptr;
   ClientIdentity m_identity;
   std::u16string m_portalUrl;

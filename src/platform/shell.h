@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace zeva {
 
@@ -13,6 +14,9 @@ class IShell {
   virtual bool Execute(const std::u16string& verb, const std::u16string& file,
                        const std::u16string& parameters, const std::u16string& folder,
                        int show) = 0;
+  // Whether a process other than this one runs a program file named exactly `name`
+  // (compared case-sensitively, without its folder).
+  virtual bool IsProgramRunning(std::u16string_view name) = 0;
 };
 
 }  // namespace zeva

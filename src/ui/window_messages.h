@@ -24,4 +24,9 @@ inline constexpr uint32_t kWmAccelerator = 2029;
 // the current message, as a posted quit would end it (WM_USER + 1006).
 inline constexpr uint32_t kWmQuitClient = 2030;
 
+// The download dialog's worker to its window (WM_USER + 1101, + 1102): the bar's new
+// position; the download's end (wParam: 1 the file is in place, 0 it failed).
+inline constexpr uint32_t kWmDownloadProgress = 2125;
+inline constexpr uint32_t kWmDownloadEnded = 2126;
+
 }  // namespace zeva

@@ -1,6 +1,7 @@
 // The client as the GTK port composes it, on a virtual display, against the reference tool
 // server: the login form's request with real boxes, the about and update-log windows from
-// the help and tray menus, and the update button handing over to the updater stand-in.
+// the help and tray menus, the update button handing over to the updater stand-in, and the
+// portal's accelerator button fetching, installing and starting the accelerator stand-ins.
 #include <arpa/inet.h>
 #include <gtk/gtk.h>
 #include <netinet/in.h>
@@ -9,9 +10,12 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <webkit2/webkit2.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +23,7 @@
 #include "app/client.h"
 #include "platform/port.h"
 #include "platform/unicode.h"
+#include "ports/gtk/gtk_dialog.h"
 #include "ports/gtk/gtk_dialog_factory.h"
 #include "ports/gtk/gtk_system.h"
 #include "res/resource_ids.h"
@@ -75,7 +80,29 @@ GtkWidget* OpenBox() {
 
 struct SeenBox {
   std::string title, text;
+  std::vector<std::string> buttons;  // left to right
 };
+
+// The page area of the client's windows, if one is open.
+WebKitWebView* FindWebView(GtkWidget* widget) {
+  if (WEBKIT_IS_WEB_VIEW(widget)) return WEBKIT_WEB_VIEW(widget);
+  WebKitWebView* found = nullptr;
+  if (GTK_IS_CONTAINER(widget)) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    for (GList* it = children; it && !found; it = it->next)
+      found = FindWebView(GTK_WIDGET(it->data));
+    g_list_free(children);
+  }
+  return found;
+}
+
+WebKitWebView* PortalView() {
+  WebKitWebView* found = nullptr;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* it = windows; it && !found; it = it->next) found = FindWebView(GTK_WIDGET(it->data));
+  g_list_free(windows);
+  return found;
+}
 
 // One step of a player's session: it waits until `ready`, then acts.
 struct Step {
@@ -92,9 +119,10 @@ class ClientWindowsEndToEnd : public ::testing::Test {
 
   void StartServer() {
     const std::string port = std::to_string(m_port), account = std::to_string(m_accountPort);
+    const std::string rate = std::to_string(m_serverRate);
     const char* argv[] = {ZEVA_TOOLSERVER, "--site", ZEVA_SITE_DIR, "--data",
                           ZEVA_DATA_DIR,   "--port", port.c_str(),  "--account-port",
-                          account.c_str(), nullptr};
+                          account.c_str(), "--rate", rate.c_str(),  nullptr};
     ASSERT_EQ(
         ::posix_spawn(&m_server, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ), 0);
     for (int i = 0; i < 100 && !(PortOpen(m_port) && PortOpen(m_accountPort)); ++i) {
@@ -112,10 +140,20 @@ class ClientWindowsEndToEnd : public ::testing::Test {
   // Runs the main window until it ends, taking the steps in turn on its loop.
   void Play(std::deque<Step> steps) {
     m_steps = std::move(steps);
+    m_stepCount = m_steps.size();
+    m_deadline = g_get_monotonic_time() + 120 * G_USEC_PER_SEC;
     const guint ticker = g_timeout_add(
         100,
         [](gpointer self) -> gboolean {
           auto& test = *static_cast<ClientWindowsEndToEnd*>(self);
+          if (!test.m_steps.empty() && g_get_monotonic_time() > test.m_deadline) {
+            // A step that never comes true would hold nested loops open: end here, saying
+            // which one it was.
+            std::fprintf(stderr, "step %zu of %zu never became ready\n",
+                         test.m_stepCount - test.m_steps.size() + 1, test.m_stepCount);
+            test.StopServer();
+            std::_Exit(1);
+          }
           if (!test.m_steps.empty() && test.m_steps.front().ready()) {
             // Acts from an idle call of its own: an act that opens a box runs the box's loop,
             // and the ticker must keep turning in it.
@@ -144,8 +182,13 @@ class ClientWindowsEndToEnd : public ::testing::Test {
               GtkWidget* box = OpenBox();
               gchar* text = nullptr;
               g_object_get(box, "text", &text, nullptr);
-              m_boxes.push_back({gtk_window_get_title(GTK_WINDOW(box)), text ? text : ""});
+              SeenBox seen{gtk_window_get_title(GTK_WINDOW(box)), text ? text : "", {}};
               g_free(text);
+              for (int answer : {kIdYes, kIdNo, kIdOk, kIdCancel}) {
+                GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), answer);
+                if (button) seen.buttons.emplace_back(gtk_button_get_label(GTK_BUTTON(button)));
+              }
+              m_boxes.push_back(std::move(seen));
               gtk_dialog_response(GTK_DIALOG(box), kIdOk);
             }};
   }
@@ -174,6 +217,25 @@ class ClientWindowsEndToEnd : public ::testing::Test {
   Step WindowGone(const std::u16string& title) {
     return {[this, title] { return m_windows.FindTopLevelWindow(title) == 0; }, [] {}};
   }
+  // The caption's close box of a window of ours (no window manager draws one here).
+  Step CloseWindow(const std::u16string& title) {
+    return Do([this, title] {
+      gtk::GtkTemplateDialog* window =
+          gtk::GtkTemplateDialog::FromHandle(m_windows.FindTopLevelWindow(title));
+      ASSERT_TRUE(window);
+      gtk_window_close(window->Window());
+    });
+  }
+  // The portal's own button, clicked in the page once the page has it.
+  static Step ClickInPortal(const std::string& id) {
+    const std::string find = "document.getElementById('" + id + "') ? 'yes' : 'no'";
+    return {
+        [find] { return PortalView() && test::Evaluate(PortalView(), find) == "yes"; },
+        [id] { test::Evaluate(PortalView(), "document.getElementById('" + id + "').click()"); }};
+  }
+  static Step FileThere(const fs::path& file) {
+    return {[file] { return fs::exists(file); }, [] {}};
+  }
   static Step Do(std::function<void()> act) {
     return {[] { return true; }, std::move(act)};
   }
@@ -182,6 +244,7 @@ class ClientWindowsEndToEnd : public ::testing::Test {
                               nullptr);
   }
 
+  std::uint64_t m_serverRate = 0;  // the tool server's --rate
   const int m_port = FreePort();
   const int m_accountPort = FreePort();
   pid_t m_server = -1;
@@ -207,8 +270,11 @@ class ClientWindowsEndToEnd : public ::testing::Test {
                        *m_http,
                        {},
                        {Utf8ToUtf16("http://127.0.0.1:" + std::to_string(m_port)),
-                        {u"127.0.0.1", static_cast<uint16_t>(m_accountPort)}}}};
+                        {u"127.0.0.1", static_cast<uint16_t>(m_accountPort)},
+                        Utf8ToUtf16("http://127.0.0.1:" + std::to_string(m_port))}}};
   std::deque<Step> m_steps;
+  size_t m_stepCount = 0;
+  gint64 m_deadline = 0;
   std::vector<SeenBox> m_boxes;
   std::vector<std::u16string> m_found;
   int m_setup = [this] {
@@ -279,6 +345,63 @@ TEST_F(ClientWindowsEndToEnd, LoginAboutUpdateLogAndTheUpdate) {
   std::getline(in, line);
   EXPECT_EQ(line, "updater: started");
   EXPECT_FALSE(fs::exists(m_folder.Native() / "KIVOUpdate.exe.part"));
+}
+
+// The player asks for the accelerator: the installer downloads with a progress window (closed
+// midway once, which leaves nothing), the offer's renamed buttons install it silently into
+// the client folder, and the next request starts what was installed.
+class AcceleratorEndToEnd : public ClientWindowsEndToEnd {
+ protected:
+  void SetUp() override {
+    m_serverRate = 128 * 1024;  // the stand-in installer then takes about 4 s
+    ClientWindowsEndToEnd::SetUp();
+  }
+};
+
+TEST_F(AcceleratorEndToEnd, DownloadedInstalledAndStartedFromThePortal) {
+  const std::u16string title = u"正在下载 迅雷加速器，请稍等";
+  const fs::path downloads = m_folder.Native() / "Downloads";
+  const fs::path program = m_folder.Native() / "xunlei" / "bin" / "XLacc.exe";
+  bool partialSeen = false;
+  Play({
+      WindowShown(u"KIVO穿越火线泽瓦助手"),
+      ClickInPortal("use-thunder"),
+      WindowShown(title),
+      FileThere(downloads / "jsq.exe.part"),
+      Pause(1000),
+      Do([] { Screenshot("download_dialog.png"); }),
+      CloseWindow(title),
+      WindowGone(title),
+      Do([&] {
+        // Closed midway: cancelled, and no part of it is left.
+        partialSeen = true;
+        EXPECT_FALSE(fs::exists(downloads / "jsq.exe.part"));
+        EXPECT_FALSE(fs::exists(downloads / "jsq.exe"));
+      }),
+      ClickInPortal("use-thunder"),
+      WindowShown(title),
+      AnswerBox(),  // the offer, accepted
+      WindowGone(title),
+      FileThere(program),
+      ClickInPortal("use-thunder"),
+      FileThere(program.parent_path() / "standin.log"),
+      Do([this] { m_client.MainWindow().PostQuit(); }),
+  });
+  EXPECT_TRUE(partialSeen);
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes[0].title, "安装");
+  EXPECT_EQ(m_boxes[0].text,
+            "《迅雷加速器》下载完成，立即安装吗？\n加速器将直接安装在泽瓦助手目录中");
+  EXPECT_EQ(m_boxes[0].buttons, (std::vector<std::string>{"我要安装", "暂不安装"}));
+  EXPECT_TRUE(fs::exists(downloads / "jsq.exe"));
+  EXPECT_FALSE(fs::exists(downloads / "jsq.exe.part"));
+  std::ifstream log(program.parent_path() / "standin.log");
+  std::string line;
+  std::getline(log, line);
+  EXPECT_EQ(line, "accelerator: started");
+  std::ifstream installLog(downloads / "standin.log");
+  std::getline(installLog, line);
+  EXPECT_EQ(line, "installer: installed into " + (m_folder.Native() / "xunlei").string());
 }
 
 }  // namespace

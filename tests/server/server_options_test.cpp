@@ -25,10 +25,10 @@ TEST(ServerOptionsTest, DefaultsListenOnTheFixedPorts) {
 
 TEST(ServerOptionsTest, ReadsEveryOption) {
   std::string error;
-  std::optional<ServerOptions> options =
-      Parse({"--address", "0.0.0.0", "--port", "9000", "--account-port", "off",
-             "--account-fallback-port", "8080", "--site", "s", "--data", "d", "--log", "l"},
-            error);
+  std::optional<ServerOptions> options = Parse(
+      {"--address", "0.0.0.0", "--port", "9000", "--account-port", "off", "--account-fallback-port",
+       "8080", "--site", "s", "--data", "d", "--log", "l", "--rate", "65536"},
+      error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->address, "0.0.0.0");
   EXPECT_EQ(options->port, 9000);
@@ -37,6 +37,7 @@ TEST(ServerOptionsTest, ReadsEveryOption) {
   EXPECT_EQ(options->siteFolder, "s");
   EXPECT_EQ(options->dataFolder, "d");
   EXPECT_EQ(options->logFile, "l");
+  EXPECT_EQ(options->bytesPerSecond, 65536u);
 }
 
 TEST(ServerOptionsTest, RefusesBadValues) {
@@ -45,6 +46,8 @@ TEST(ServerOptionsTest, RefusesBadValues) {
                                                               {"--port", "80x"},
                                                               {"--port", "off"},
                                                               {"--port"},
+                                                              {"--rate", "-5"},
+                                                              {"--rate", "fast"},
                                                               {"--bogus", "1"}}) {
     std::string error;
     EXPECT_FALSE(Parse(arguments, error)) << arguments[0];

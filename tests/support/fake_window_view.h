@@ -2,9 +2,12 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -102,8 +105,29 @@ class FakeWindowView final : public IWindowView {
   intptr_t SendToSelf(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
     return table ? table(message, wParam, lParam) : 0;
   }
+  // Any thread may post (a worker's progress); the messages wait for Pump.
   bool PostToSelf(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+    std::lock_guard lock(m_posts.mutex);
     posted.push_back({message, wParam, lParam});
+    m_posts.queue.push_back({message, wParam, lParam});
+    m_posts.wake.notify_all();
+    return true;
+  }
+  // Delivers posted messages to the table, as the window's loop would, until `done` holds;
+  // false when it still does not after `timeout`.
+  bool Pump(const std::function<bool()>& done,
+            std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+      std::unique_lock lock(m_posts.mutex);
+      if (!m_posts.wake.wait_until(lock, deadline, [&] { return !m_posts.queue.empty(); })) {
+        return false;
+      }
+      const Message next = m_posts.queue.front();
+      m_posts.queue.pop_front();
+      lock.unlock();
+      SendToSelf(next.message, next.wParam, next.lParam);
+    }
     return true;
   }
   int ShowOwnedBox(const std::u16string& text, const std::u16string& caption, uint32_t style,
@@ -148,6 +172,17 @@ class FakeWindowView final : public IWindowView {
     browserSite = site;
   }
   void Navigate(const std::u16string& url) override { navigations.push_back(url); }
+
+ private:
+  // Messages waiting for Pump. A copy of the view (a record kept by a test) waits for none.
+  struct PostQueue {
+    PostQueue() = default;
+    PostQueue(const PostQueue&) {}
+    PostQueue& operator=(const PostQueue&) { return *this; }
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Message> queue;
+  } m_posts;
 };
 
 }  // namespace zeva::test

@@ -3,6 +3,7 @@
 // adapters, and recorded windows, message boxes and shell requests.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <memory>
@@ -220,6 +221,10 @@ class FakeShell final : public IShell {
                const std::u16string& parameters, const std::u16string& folder, int show) override {
     calls.push_back({verb, file, parameters, folder, show});
     return succeed;
+  }
+  std::vector<std::u16string> running;  // names of other processes' programs
+  bool IsProgramRunning(std::u16string_view name) override {
+    return std::find(running.begin(), running.end(), name) != running.end();
   }
 };
 

@@ -102,6 +102,9 @@ TEST_F(ClientTest, EveryHookReachesItsWindow) {
       dialog.events->OnCommand(res::kDialogCloseButton);
     };
   }
+  m_factory.whileModal[res::kDownloadDialog] = [](test::FakeDialog& dialog) {
+    dialog.events->OnCommand(kIdCancel);  // the caption's close box
+  };
   Run([this] {
     CZEVA30Dlg& main = m_client.MainWindow();
     const struct {
@@ -119,6 +122,7 @@ TEST_F(ClientTest, EveryHookReachesItsWindow) {
         {[&] { main.OnCommand(res::kCmdHelpAbout); }, res::kAboutDialog},
         {[&] { main.OnCommand(res::kCmdTrayAbout); }, res::kAboutDialog},
         {[&] { main.OnCommand(res::kCmdUpdateLog); }, res::kUpdateLogDialog},
+        {[&] { EXPECT_EQ(main.OnMessage(kWmAccelerator, 0, 0), 1); }, res::kDownloadDialog},
     };
     for (const auto& c : cases) {
       const size_t before = m_factory.dialogs.size();

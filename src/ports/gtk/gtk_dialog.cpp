@@ -6,6 +6,7 @@
 #include <libayatana-appindicator/app-indicator.h>
 
 #include <algorithm>
+#include <mutex>
 #include <span>
 
 #include "platform/dialogs.h"
@@ -22,6 +23,13 @@ namespace {
 std::map<WindowHandle, GtkTemplateDialog*>& Windows() {
   static std::map<WindowHandle, GtkTemplateDialog*> windows;
   return windows;
+}
+
+// Worker threads post to windows by handle (the download dialog's): the look-up is guarded,
+// the window itself is only ever used on the main loop's thread.
+std::mutex& WindowsMutex() {
+  static std::mutex mutex;
+  return mutex;
 }
 
 // Dialog units of the template's font: about 7 x 14 pixels per character at 9 points.
@@ -128,12 +136,22 @@ GtkTemplateDialog::GtkTemplateDialog(const res::DialogTemplate& dialog, WindowHa
                    }),
                    this);
   gtk_widget_realize(m_window);
-  Windows()[Handle()] = this;
+  // Kept, so any thread may read it (posting from a worker).
+  if (GdkWindow* window = gtk_widget_get_window(m_window); window && GDK_IS_X11_WINDOW(window)) {
+    m_handle = static_cast<WindowHandle>(gdk_x11_window_get_xid(window));
+  }
+  {
+    std::lock_guard lock(WindowsMutex());
+    Windows()[Handle()] = this;
+  }
   gdk_window_add_filter(gtk_widget_get_window(m_window), &GtkTemplateDialog::OnXEvent, this);
 }
 
 GtkTemplateDialog::~GtkTemplateDialog() {
-  Windows().erase(Handle());
+  {
+    std::lock_guard lock(WindowsMutex());
+    Windows().erase(Handle());
+  }
   gdk_window_remove_filter(gtk_widget_get_window(m_window), &GtkTemplateDialog::OnXEvent, this);
   if (m_loop) g_main_loop_quit(m_loop);
   RemoveTrayIcon();
@@ -151,6 +169,7 @@ GtkTemplateDialog::~GtkTemplateDialog() {
 }
 
 GtkTemplateDialog* GtkTemplateDialog::FromHandle(WindowHandle handle) {
+  std::lock_guard lock(WindowsMutex());
   const auto it = Windows().find(handle);
   return it == Windows().end() ? nullptr : it->second;
 }
@@ -290,9 +309,7 @@ bool GtkTemplateDialog::ShowModeless() {
 }
 
 WindowHandle GtkTemplateDialog::Handle() const {
-  GdkWindow* window = gtk_widget_get_window(m_window);
-  if (!window || !GDK_IS_X11_WINDOW(window)) return 0;
-  return static_cast<WindowHandle>(gdk_x11_window_get_xid(window));
+  return m_handle;
 }
 
 void GtkTemplateDialog::SetTitle(const std::u16string& title) {

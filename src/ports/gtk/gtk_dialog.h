@@ -118,6 +118,7 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
   WindowHandle m_owner;
   res::DialogUnitScale m_scale;
   GtkWidget* m_window = nullptr;
+  WindowHandle m_handle = 0;  // the X window, from realisation on
   GtkWidget* m_fixed = nullptr;
   GtkWidget* m_backgroundArea = nullptr;
   GdkPixbuf* m_background = nullptr;

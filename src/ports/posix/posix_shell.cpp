@@ -1,5 +1,6 @@
 #include "ports/posix/posix_shell.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -141,6 +142,40 @@ bool PosixShell::Execute(const std::u16string& verb, const std::u16string& file,
     argv = {opener, target};
   }
   return SpawnDetached(argv, workFolder);
+}
+
+bool PosixShell::IsProgramRunning(std::u16string_view name) {
+  const std::string wanted = Utf16ToUtf8(name);
+  if (wanted.empty()) return false;
+  DIR* processes = ::opendir("/proc");
+  if (!processes) return false;
+  const std::string self = std::to_string(::getpid());
+  bool found = false;
+  while (dirent* entry = ::readdir(processes)) {
+    const std::string pid = entry->d_name;
+    if (pid.empty() || !std::isdigit(static_cast<unsigned char>(pid[0])) || pid == self) continue;
+    // The first argument up to its NUL. A process that is still starting shows none for a
+    // moment: then its name, which the kernel sets from the program file first (cut at 15
+    // bytes). A kernel thread or a zombie shows neither in full and is no program.
+    std::string program;
+    if (FILE* file = std::fopen(("/proc/" + pid + "/cmdline").c_str(), "rb")) {
+      for (int c; (c = std::fgetc(file)) != EOF && c != '\0';) program += static_cast<char>(c);
+      std::fclose(file);
+    }
+    if (program.empty()) {
+      if (FILE* file = std::fopen(("/proc/" + pid + "/comm").c_str(), "rb")) {
+        for (int c; (c = std::fgetc(file)) != EOF && c != '\n';) program += static_cast<char>(c);
+        std::fclose(file);
+      }
+    }
+    const size_t separator = program.find_last_of("/\\");
+    if (program.substr(separator == std::string::npos ? 0 : separator + 1) == wanted) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(processes);
+  return found;
 }
 
 }  // namespace zeva::posix

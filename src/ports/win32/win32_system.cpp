@@ -7,6 +7,7 @@
 #include <ole2.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 //
 #include <gdiplus.h>
 
@@ -262,6 +263,22 @@ bool Win32Shell::Execute(const std::u16string& verb, const std::u16string& file,
                       wideParameters.empty() ? nullptr : wideParameters.c_str(),
                       wideFolder.empty() ? nullptr : wideFolder.c_str(), show);
   return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+bool Win32Shell::IsProgramRunning(std::u16string_view name) {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  const std::wstring wanted = Wide(std::u16string(name));
+  const DWORD self = ::GetCurrentProcessId();
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !found;
+       more = ::Process32NextW(snapshot, &entry)) {
+    found = entry.th32ProcessID != self && wanted == entry.szExeFile;
+  }
+  ::CloseHandle(snapshot);
+  return found;
 }
 
 bool Win32Toolkit::Start() {

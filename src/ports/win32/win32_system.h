@@ -76,6 +76,7 @@ class Win32Shell final : public IShell {
  public:
   bool Execute(const std::u16string& verb, const std::u16string& file,
                const std::u16string& parameters, const std::u16string& folder, int show) override;
+  bool IsProgramRunning(std::u16string_view name) override;
 };
 
 class Win32Toolkit final : public IToolkit {
