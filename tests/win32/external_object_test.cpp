@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -111,12 +114,37 @@ TEST_F(ExternalObjectTest, ForeignPagesAreRefused) {
       std::to_wstring(static_cast<int32_t>(E_ACCESSDENIED)));
 }
 
+// Serves the calling thread's messages, as the page's thread does between its scripts.
+void ServeMessages() {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+}
+
+// Runs `report` on another thread; this one, the page's, serves its messages meanwhile or not.
+bool FromAnotherThread(const std::function<bool()>& report, bool serve) {
+  std::atomic<bool> done{false};
+  bool result = false;
+  std::thread other([&] {
+    result = report();
+    done = true;
+  });
+  while (serve && !done) {
+    ServeMessages();
+    ::Sleep(1);
+  }
+  other.join();
+  return result;
+}
+
 // A page's document as the browser control hands it to SetCallBack: registered only when the
-// browser says it is its top document, and reached from other threads only while shown.
-TEST(PageObjectTest, RegistrationFollowsTheBrowsersFacts) {
+// browser says it is its top document, and called on the page's own thread, from any thread,
+// only while shown.
+TEST(PageObjectTest, RegistrationAndReportsFollowTheBrowsersFacts) {
   ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  {
-    test::FakeHtmlDocument document;
+  using std::chrono::milliseconds;
+  for (const bool freeThreaded : {true, false}) {
+    SCOPED_TRACE(freeThreaded ? "free-threaded" : "apartment-threaded");
+    test::FakeHtmlDocument document(freeThreaded);
     {
       PageRegistration page;
 
@@ -132,19 +160,46 @@ TEST(PageObjectTest, RegistrationFollowsTheBrowsersFacts) {
       EXPECT_FALSE(win32::WrapPageObject(&notADocument, {true, nullptr, 0})->IsTopDocument());
 
       auto shown = std::make_shared<std::atomic<uint64_t>>(3);
-      page.SetCallBack(win32::WrapPageObject(&document, {true, shown, 3}));
+      const auto registered = win32::WrapPageObject(&document, {true, shown, 3});
+      page.SetCallBack(registered);
       ASSERT_TRUE(page.HasRegistration());
-      bool reported = false;
-      std::thread([&] { reported = page.ReportToPage(2, 10, 20, -1); }).join();
-      EXPECT_TRUE(reported);
+      EXPECT_TRUE(FromAnotherThread([&] { return page.ReportToPage(2, 10, 20, -1); }, true));
       ASSERT_EQ(document.script.Calls().size(), 1u);
       EXPECT_EQ(document.script.Calls()[0], (std::vector<int32_t>{2, 10, 20, -1}));
 
-      // The browser has moved on to another page: reports stop, nothing reaches the old page.
-      ++*shown;
-      std::thread([&] { reported = page.ReportToPage(1, 10, 20, 50); }).join();
-      EXPECT_FALSE(reported);
+      // A page's thread that serves nothing: the report gives up at its deadline, and the
+      // page still gets it, in order, when its thread comes back.
+      const int32_t late[] = {1, 10, 20, 40};
+      EXPECT_FALSE(FromAnotherThread(
+          [&] {
+            return registered->CallPageFunction(u"OnDownloadProgress", late, milliseconds(100));
+          },
+          false));
       EXPECT_EQ(document.script.Calls().size(), 1u);
+      // On the page's own thread a report is queued, never waited for.
+      EXPECT_TRUE(page.ReportToPage(1, 10, 20, 50));
+      EXPECT_EQ(document.script.Calls().size(), 1u);
+      ServeMessages();
+      ASSERT_EQ(document.script.Calls().size(), 3u);
+      EXPECT_EQ(document.script.Calls()[1][3], 40);
+      EXPECT_EQ(document.script.Calls()[2][3], 50);
+      for (const DWORD thread : document.script.Threads()) {
+        EXPECT_EQ(thread, ::GetCurrentThreadId());
+      }
+
+      // The browser moves on while a report waits: the wait ends at once, the old page gets
+      // nothing, and later reports stop.
+      const auto start = std::chrono::steady_clock::now();
+      std::thread browser([&] {
+        ::Sleep(100);
+        ++*shown;
+      });
+      EXPECT_FALSE(FromAnotherThread([&] { return page.ReportToPage(1, 10, 20, 60); }, false));
+      browser.join();
+      EXPECT_LT(std::chrono::steady_clock::now() - start, kPageReportWait / 2);
+      EXPECT_FALSE(FromAnotherThread([&] { return page.ReportToPage(1, 10, 20, 70); }, true));
+      ServeMessages();
+      EXPECT_EQ(document.script.Calls().size(), 3u);
     }
     // Every hold on the document ends with the objects that wrapped it.
     EXPECT_EQ(document.References(), 1u);

@@ -1,8 +1,8 @@
 // A stand-in for the browser's HTML document (the IE control renders nothing under Wine):
 // it answers for the document interface and its Script property, whose OnDownloadProgress
-// records its calls and the threads they ran on. Free-threaded by default, so the global
-// interface table hands every thread the object itself; apartment-threaded on request, as
-// the browser's document is, so other threads get a proxy into the creating thread.
+// records its calls and the threads they ran on. Free-threaded by default (COM would hand
+// every thread the object itself); apartment-threaded on request, as the browser's document
+// is (other threads would get a proxy). The port must call either only on its own thread.
 #pragma once
 
 #include <windows.h>

@@ -1,8 +1,11 @@
 #include "ports/win32/external_object.h"
 
 #include <mshtml.h>
-#include <objidl.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 #include "ports/win32/wide.h"
@@ -10,24 +13,48 @@
 namespace zeva::win32 {
 namespace {
 
-// A page object registered in the global interface table for as long as the core holds it.
-class ComScriptObject final : public IScriptObject {
+// A call of a page's function on its way to the page's thread.
+struct PageCall {
+  std::wstring name;
+  std::vector<int32_t> args;
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;
+  bool called = false;
+
+  void Finish(bool made) {
+    const std::lock_guard lock(mutex);
+    finished = true;
+    called = made;
+    done.notify_all();
+  }
+};
+
+class ComScriptObject;
+
+struct QueuedCall {
+  std::shared_ptr<ComScriptObject> object;  // kept until the page's thread has made the call
+  std::shared_ptr<PageCall> call;
+};
+
+constexpr UINT kWmPageCall = WM_APP + 1;     // lParam: a QueuedCall to make and delete
+constexpr UINT kWmPageRelease = WM_APP + 2;  // lParam: an IUnknown to release
+
+// Every call reaches the document on its own thread, by a message to a window of that
+// thread: the calling thread never enters COM, so it can stop waiting at its deadline and
+// never holds the page's thread (a cross-apartment call could do neither: the page's thread,
+// waiting for a transfer's handler, would no longer serve it).
+HWND PageThreadWindow();
+
+// A page object that its own thread reaches directly and other threads through that
+// thread's window, for as long as the core holds it.
+class ComScriptObject final : public IScriptObject,
+                              public std::enable_shared_from_this<ComScriptObject> {
  public:
-  ComScriptObject(IDispatch* object, PageFacts facts) : m_facts(std::move(facts)) {
-    IHTMLDocument2* document = nullptr;
-    if (SUCCEEDED(
-            object->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&document)))) {
-      m_isDocument = true;
-      IGlobalInterfaceTable* table = nullptr;
-      if (SUCCEEDED(::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IGlobalInterfaceTable,
-                                       reinterpret_cast<void**>(&table)))) {
-        if (FAILED(table->RegisterInterfaceInGlobal(document, IID_IHTMLDocument2, &m_cookie))) {
-          m_cookie = 0;
-        }
-        table->Release();
-      }
-      document->Release();
+  ComScriptObject(IDispatch* object, PageFacts facts)
+      : m_facts(std::move(facts)), m_thread(::GetCurrentThreadId()), m_window(PageThreadWindow()) {
+    if (m_window) {
+      object->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&m_document));
     }
     // The text an object gives when a script converts it (for string parameters).
     VARIANT source, text;
@@ -45,17 +72,17 @@ class ComScriptObject final : public IScriptObject {
   }
 
   ~ComScriptObject() override {
-    if (!m_cookie) return;
-    IGlobalInterfaceTable* table = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IGlobalInterfaceTable,
-                                     reinterpret_cast<void**>(&table)))) {
-      table->RevokeInterfaceFromGlobal(m_cookie);
-      table->Release();
+    if (!m_document) return;
+    // The document belongs to its thread: released there (a thread that is gone took its
+    // page with it).
+    if (::GetCurrentThreadId() == m_thread) {
+      m_document->Release();
+    } else {
+      ::PostMessageW(m_window, kWmPageRelease, 0, reinterpret_cast<LPARAM>(m_document));
     }
   }
 
-  bool IsHtmlDocument() const override { return m_isDocument && m_cookie != 0; }
+  bool IsHtmlDocument() const override { return m_document != nullptr; }
   bool IsTopDocument() const override { return IsHtmlDocument() && m_facts.isTopDocument; }
   // Read on notification threads: the count is the browser's, the value at hand-over ours.
   bool IsShown() const override {
@@ -67,62 +94,105 @@ class ComScriptObject final : public IScriptObject {
     return ScriptValue::String(m_defaultText);
   }
 
-  // Runs on any thread: the reference from the table is a proxy that carries the call over
-  // to the page's thread, and this thread waits until the page's function has returned.
-  // A cross-apartment call cannot be abandoned: `wait` is not enforced here.
   bool CallPageFunction(std::u16string_view name, std::span<const int32_t> args,
-                        std::chrono::milliseconds /*wait*/) override {
-    if (!m_cookie) return false;
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // an initialised thread keeps its own
-    IGlobalInterfaceTable* table = nullptr;
-    IHTMLDocument2* document = nullptr;
-    IDispatch* script = nullptr;
-    bool called = false;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IGlobalInterfaceTable,
-                                     reinterpret_cast<void**>(&table))) &&
-        SUCCEEDED(table->GetInterfaceFromGlobal(m_cookie, IID_IHTMLDocument2,
-                                                reinterpret_cast<void**>(&document))) &&
-        SUCCEEDED(document->get_Script(&script)) && script) {
-      std::wstring wideName = Wide(name);
-      LPOLESTR names[] = {wideName.data()};
-      DISPID id = 0;
-      if (SUCCEEDED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id)) &&
-          id != 0) {
-        // The last argument comes first in the array.
-        std::vector<VARIANT> values(args.size());
-        for (size_t i = 0; i < args.size(); ++i) {
-          VARIANT& v = values[args.size() - 1 - i];
-          ::VariantInit(&v);
-          V_VT(&v) = VT_I4;
-          V_I4(&v) = args[i];
-        }
-        DISPPARAMS params{values.data(), nullptr, static_cast<UINT>(values.size()), 0};
-        VARIANT result;
-        ::VariantInit(&result);
-        EXCEPINFO exception{};
-        script->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, &result,
-                       &exception, nullptr);
-        ::VariantClear(&result);
-        ::SysFreeString(exception.bstrSource);
-        ::SysFreeString(exception.bstrDescription);
-        ::SysFreeString(exception.bstrHelpFile);
-        called = true;
-      }
+                        std::chrono::milliseconds wait) override {
+    if (!m_document) return false;
+    auto call = std::make_shared<PageCall>();
+    call->name = Wide(name);
+    call->args.assign(args.begin(), args.end());
+    auto* queued = new QueuedCall{shared_from_this(), call};
+    if (!::PostMessageW(m_window, kWmPageCall, 0, reinterpret_cast<LPARAM>(queued))) {
+      delete queued;
+      return false;
     }
-    if (script) script->Release();
-    if (document) document->Release();
-    if (table) table->Release();
+    // Never waited for on the page's thread: the page may be inside a call that waits here.
+    if (::GetCurrentThreadId() == m_thread) return true;
+    // Until the page has answered, the deadline, or the page is no longer shown (its browser
+    // went, or shows another page: the browser's count is looked at every 50 ms). A call
+    // given up on at the deadline is still made when its turn comes, if its page is shown.
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::unique_lock lock(call->mutex);
+    while (!call->finished && IsShown() && std::chrono::steady_clock::now() < deadline) {
+      call->done.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() +
+                                                         std::chrono::milliseconds(50)));
+    }
+    return call->finished && call->called;
+  }
+
+  // On the page's thread.
+  void Make(PageCall& call) const { call.Finish(IsShown() && Invoke(call)); }
+
+ private:
+  bool Invoke(const PageCall& call) const {
+    IDispatch* script = nullptr;
+    if (FAILED(m_document->get_Script(&script)) || !script) return false;
+    std::wstring name = call.name;
+    LPOLESTR names[] = {name.data()};
+    DISPID id = 0;
+    bool called = false;
+    if (SUCCEEDED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id)) &&
+        id != 0) {
+      // The last argument comes first in the array.
+      std::vector<VARIANT> values(call.args.size());
+      for (size_t i = 0; i < call.args.size(); ++i) {
+        VARIANT& v = values[call.args.size() - 1 - i];
+        ::VariantInit(&v);
+        V_VT(&v) = VT_I4;
+        V_I4(&v) = call.args[i];
+      }
+      DISPPARAMS params{values.data(), nullptr, static_cast<UINT>(values.size()), 0};
+      VARIANT result;
+      ::VariantInit(&result);
+      EXCEPINFO exception{};
+      script->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, &result,
+                     &exception, nullptr);
+      ::VariantClear(&result);
+      ::SysFreeString(exception.bstrSource);
+      ::SysFreeString(exception.bstrDescription);
+      ::SysFreeString(exception.bstrHelpFile);
+      called = true;
+    }
+    script->Release();
     return called;
   }
 
- private:
   PageFacts m_facts;
-  bool m_isDocument = false;
-  DWORD m_cookie = 0;
+  DWORD m_thread;
+  HWND m_window;
+  IHTMLDocument2* m_document = nullptr;  // counted; used on m_thread only
   bool m_hasDefault = false;
   std::u16string m_defaultText;
 };
+
+LRESULT CALLBACK PageThreadProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kWmPageCall: {
+      const std::unique_ptr<QueuedCall> queued(reinterpret_cast<QueuedCall*>(lParam));
+      queued->object->Make(*queued->call);
+      return 0;
+    }
+    case kWmPageRelease:
+      reinterpret_cast<IUnknown*>(lParam)->Release();
+      return 0;
+    default:
+      return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+HWND PageThreadWindow() {
+  static const ATOM kClass = [] {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &PageThreadProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"ZevaPageCalls";
+    return ::RegisterClassW(&windowClass);
+  }();
+  // Message-only, made on the thread's first page object; it lasts as long as the thread.
+  thread_local const HWND window =
+      ::CreateWindowExW(0, MAKEINTATOM(kClass), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                        ::GetModuleHandleW(nullptr), nullptr);
+  return window;
+}
 
 VARTYPE VariantTypeOf(ParamType type) {
   switch (type) {

@@ -56,8 +56,8 @@ class ExternalObject final : public IDispatch {
   PageFactsSource m_pageFacts;
 };
 
-// A page object (its document, its window...) as the core sees it. The document is kept in
-// the global interface table, so notification threads can reach the page's script.
+// A page object (its document, its window...) as the core sees it, made on the page's own
+// thread. Other threads reach the page's script by a message to that thread.
 std::shared_ptr<IScriptObject> WrapPageObject(IDispatch* object, PageFacts facts = {});
 
 }  // namespace zeva::win32
