@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "reply_text.h"
-#include "sha256.h"
 
 namespace zeva::toolserver {
 namespace fs = std::filesystem;
@@ -123,9 +122,23 @@ std::vector<AddonEntry> ParseAddonList(std::string_view text, std::vector<std::s
   return kept;
 }
 
+std::string RecordedDigest(std::string_view line) {
+  if (line.size() < 64 || (line.size() > 64 && line[64] != ' ' && line[64] != '\t' &&
+                           line[64] != '\r' && line[64] != '\n')) {
+    return {};
+  }
+  std::string digest;
+  for (char c : line.substr(0, 64)) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
+    digest += c;
+  }
+  return digest;
+}
+
 AddonCatalogue::AddonCatalogue(fs::path dataFolder) : m_dataFolder(std::move(dataFolder)) {}
 
-std::string AddonCatalogue::Json() {
+std::string AddonCatalogue::Json() const {
   std::ifstream in(m_dataFolder / "addons.ini", std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::string> problems;
@@ -140,22 +153,16 @@ std::string AddonCatalogue::Json() {
     std::error_code error;
     if (!fs::is_regular_file(archive, error)) continue;
     std::uint64_t size = fs::file_size(archive, error);
-    fs::file_time_type time = fs::last_write_time(archive, error);
     if (error) continue;
 
-    std::string sha256;
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      auto found = m_digests.find(entry.archive);
-      if (found != m_digests.end() && found->second.size == size && found->second.time == time)
-        sha256 = found->second.sha256;
-    }
+    std::ifstream record(m_dataFolder / "addons" / (entry.archive + ".sha256"), std::ios::binary);
+    std::string line;
+    std::getline(record, line);
+    const std::string sha256 = RecordedDigest(line);
     if (sha256.empty()) {
-      std::optional<std::string> digest = Sha256OfFile(archive);
-      if (!digest) continue;
-      sha256 = *digest;
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_digests[entry.archive] = Digest{size, time, sha256};
+      std::cerr << "catalogue: add-on [" << entry.id << "] left out: " << entry.archive
+                << ".sha256 holds no digest\n";
+      continue;
     }
 
     json << (first ? "" : ",") << "\n{\"id\":" << JsonString(entry.id)

@@ -1,11 +1,9 @@
 // The add-on catalogue: what the portal offers, described in the data folder's addons.ini and
-// completed with each archive's size and SHA-256.
+// completed with each archive's size and the SHA-256 recorded when it was made.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,20 +30,17 @@ class AddonCatalogue {
   explicit AddonCatalogue(std::filesystem::path dataFolder);
 
   // The catalogue as JSON: {"addons":[{id, name, version, summary, size, sha256, url,
-  // file, unpack:{base, folder}, place:[...]}]}. Entries whose archive is missing are left out.
-  // Digests are kept while an archive's size and time stay the same.
-  std::string Json();
+  // file, unpack:{base, folder}, place:[...]}]}. The digest is the one written beside the
+  // archive when it was made ("<archive>.sha256", as sha256sum writes it), never one taken
+  // from the file served now: a copy damaged since does not vouch for itself. Entries whose
+  // archive or digest is missing are left out.
+  std::string Json() const;
 
  private:
-  struct Digest {
-    std::uint64_t size = 0;
-    std::filesystem::file_time_type time;
-    std::string sha256;
-  };
-
   std::filesystem::path m_dataFolder;
-  std::mutex m_mutex;
-  std::map<std::string, Digest> m_digests;
 };
+
+// The digest a sha256sum line starts with, in lower case; empty when it has none.
+std::string RecordedDigest(std::string_view sha256sumLine);
 
 }  // namespace zeva::toolserver

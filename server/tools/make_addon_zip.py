@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Builds one add-on archive the way Chinese Windows tools write them: entry names in code
-page 936 (GBK) without the UTF-8 flag, since the client reads names in that code page.
+page 936 (GBK) without the UTF-8 flag, since the client reads names in that code page. Its
+SHA-256 goes beside it, as sha256sum writes it (OUTPUT.zip.sha256): the catalogue hands pages
+the digest of the archive as it was made, so a copy damaged later on the server is caught.
 
 usage: make_addon_zip.py SOURCE_FOLDER OUTPUT.zip [--filler NAME:BYTES ...]
 
 A filler entry holds deterministic pseudo-random bytes (incompressible), so a demo add-on is
 large enough to show download progress without a large file in the repository.
 """
+import hashlib
 import os
 import random
 import sys
@@ -70,6 +73,14 @@ def main(argv):
                     data = handle.read()
             archive.writestr(entry(path), data)
     os.replace(temporary, output)
+
+    digest = hashlib.sha256()
+    with open(output, "rb") as handle:
+        for block in iter(lambda: handle.read(1 << 20), b""):
+            digest.update(block)
+    with open(temporary, "w", encoding="ascii") as handle:
+        handle.write("%s  %s\n" % (digest.hexdigest(), os.path.basename(output)))
+    os.replace(temporary, output + ".sha256")
     return 0
 
 

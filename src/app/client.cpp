@@ -44,6 +44,9 @@ ScriptHostLinks ZevaClient::Links() {
   links.downloadFile = [this](std::u16string_view url, std::u16string_view name, int32_t a,
                               int32_t b) { return m_engine.DownloadFile(url, name, a, b); };
   links.pauseDownload = [this](int32_t a, int32_t b) { return m_engine.PauseDownload(a, b); };
+  links.transferFigures = [this](int32_t a, int32_t b) {
+    return m_engine.Tools().Figures(MakeToolKey(a, b));
+  };
   // The browser control's parent, the application's main window and the picker's owner are
   // all the main window.
   links.hostWindow = [this] { return m_mainWindow.Handle(); };

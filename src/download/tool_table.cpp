@@ -1,5 +1,8 @@
 #include "download/tool_table.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace zeva {
 
 std::atomic<int32_t>* ToolTable::Begin(int32_t a, int32_t b) {
@@ -16,6 +19,7 @@ std::atomic<int32_t>* ToolTable::Begin(int32_t a, int32_t b) {
   entry.state = kEventProgress;
   entry.bytesOnDisk = 0;
   entry.pauseRequest = 0;
+  entry.rate.Restart();
   return &entry.pauseRequest;
 }
 
@@ -40,6 +44,7 @@ std::optional<int32_t> ToolTable::Progress(ToolKey key, uint64_t totalSize, uint
   entry.state = kEventProgress;
   entry.totalSize = totalSize;
   entry.bytesOnDisk = bytesOnDisk;
+  entry.rate.Add(TransferRate::Clock::now(), bytesOnDisk);
   if (totalSize == 0) return std::nullopt;
   // A server that sends more than it announced must not push the figure past 100.
   const uint64_t percent = bytesOnDisk >= totalSize ? 100 : bytesOnDisk * 100 / totalSize;
@@ -63,6 +68,26 @@ std::optional<ToolTable::Snapshot> ToolTable::Find(ToolKey key) const {
   const ToolInfo& e = it->second;
   return Snapshot{e.firstId,     e.secondId,           e.state, e.totalSize, e.bytesOnDisk,
                   e.lastPercent, e.pauseRequest.load()};
+}
+
+std::optional<TransferFigures> ToolTable::Figures(ToolKey key) const {
+  const TransferRate::Clock::time_point now = TransferRate::Clock::now();
+  const std::lock_guard lock(m_mutex);
+  const auto it = m_entries.find(key);
+  if (it == m_entries.end()) return std::nullopt;
+  const ToolInfo& e = it->second;
+  const bool running = e.state == kEventProgress;
+  TransferFigures figures;
+  figures.bytesDone = static_cast<double>(e.bytesOnDisk);
+  if (e.totalSize > 0) figures.bytesTotal = static_cast<double>(e.totalSize);
+  figures.bytesPerSecond = running ? e.rate.BytesPerSecond(now) : 0;
+  if (e.state == kEventComplete) {
+    figures.secondsLeft = 0;
+  } else if (running && e.totalSize > 0 && figures.bytesPerSecond > 0) {
+    const uint64_t left = e.totalSize - std::min(e.bytesOnDisk, e.totalSize);
+    figures.secondsLeft = std::ceil(static_cast<double>(left) / figures.bytesPerSecond);
+  }
+  return figures;
 }
 
 }  // namespace zeva

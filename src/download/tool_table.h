@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "download/tool_key.h"
+#include "download/transfer_rate.h"
 
 namespace zeva {
 
@@ -21,6 +22,7 @@ struct ToolInfo {
   int32_t lastPercent = -1;  // −1 = none sent yet
   // Written by the page's thread, read by the notification threads at every event.
   std::atomic<int32_t> pauseRequest{0};
+  TransferRate rate;  // of the running transfer
 };
 
 class ToolTable {
@@ -45,6 +47,10 @@ class ToolTable {
     int32_t lastPercent, pauseRequest;
   };
   std::optional<Snapshot> Find(ToolKey key) const;
+  // The key's figures as of now: bytes on disk at the last chunk, the total (−1 unknown), the
+  // speed (0 unless running) and the seconds left (0 once complete, −1 unknown); nothing when
+  // the key has no entry.
+  std::optional<TransferFigures> Figures(ToolKey key) const;
 
  private:
   mutable std::mutex m_mutex;

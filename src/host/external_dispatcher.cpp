@@ -2,6 +2,7 @@
 
 #include "app/login_record.h"
 #include "download/archive_extractor.h"
+#include "download/sha256.h"
 #include "game/game_folder.h"
 #include "game/paths.h"
 #include "game/profile.h"
@@ -47,6 +48,12 @@ constexpr std::array<MethodInfo, kMethodCount> kMethods{{
     {u"web_StartWndThread", {}, 0, ResultType::kBool},
     {u"web_UpdateBegin", {}, 0, ResultType::kBool},
     {u"web_UseThunder", {}, 0, ResultType::kBool},
+    {u"GetFileSha256", {S}, 1, ResultType::kString},
+    {u"GetDiskFreeSpace", {S}, 1, ResultType::kDouble},
+    {u"GetDownloadedBytes", {I, I}, 2, ResultType::kDouble},
+    {u"GetDownloadTotalBytes", {I, I}, 2, ResultType::kDouble},
+    {u"GetDownloadSpeed", {I, I}, 2, ResultType::kDouble},
+    {u"GetDownloadTimeLeft", {I, I}, 2, ResultType::kDouble},
 }};
 
 enum Method : int32_t {
@@ -79,6 +86,12 @@ enum Method : int32_t {
   kWebStartWndThread,
   kWebUpdateBegin,
   kWebUseThunder,
+  kGetFileSha256,
+  kGetDiskFreeSpace,
+  kGetDownloadedBytes,
+  kGetDownloadTotalBytes,
+  kGetDownloadSpeed,
+  kGetDownloadTimeLeft,
 };
 
 constexpr size_t kConfigCapacity = 8192;
@@ -91,6 +104,14 @@ struct Arguments {
 
 WindowHandle Ask(const std::function<WindowHandle()>& link) {
   return link ? link() : 0;
+}
+
+// Free bytes of an existing folder's volume; −1 for anything else (a missing folder, a file).
+double FreeSpaceOf(const Platform& p, std::u16string_view folder) {
+  const std::optional<uint32_t> attributes = p.files.GetAttributes(folder);
+  if (folder.empty() || !attributes || !(*attributes & kAttrDirectory)) return -1;
+  const std::optional<uint64_t> free = p.diskSpace.FreeBytes(folder);
+  return free ? static_cast<double>(*free) : -1;
 }
 
 }  // namespace
@@ -177,6 +198,7 @@ InvokeResult ExternalDispatcher::Invoke(int32_t dispId, std::span<const ScriptVa
 
   const Platform& p = m_platform;
   int32_t number = 0;
+  double real = 0;
   std::u16string text;
   switch (dispId) {
     case kGetVersion:
@@ -286,6 +308,27 @@ InvokeResult ExternalDispatcher::Invoke(int32_t dispId, std::span<const ScriptVa
       number = 1;
       break;
     }
+    case kGetFileSha256:
+      // Read through to the end on this thread: the page waits for the digest.
+      text = Utf8ToUtf16(Sha256OfFile(p.files, a.text[0]).value_or(""));
+      break;
+    case kGetDiskFreeSpace:
+      real = FreeSpaceOf(p, a.text[0]);
+      break;
+    case kGetDownloadedBytes:
+    case kGetDownloadTotalBytes:
+    case kGetDownloadSpeed:
+    case kGetDownloadTimeLeft: {
+      const TransferFigures figures =
+          m_links.transferFigures
+              ? m_links.transferFigures(a.number[0], a.number[1]).value_or(TransferFigures{})
+              : TransferFigures{};
+      real = dispId == kGetDownloadedBytes      ? figures.bytesDone
+             : dispId == kGetDownloadTotalBytes ? figures.bytesTotal
+             : dispId == kGetDownloadSpeed      ? figures.bytesPerSecond
+                                                : figures.secondsLeft;
+      break;
+    }
     default:
       break;
   }
@@ -301,6 +344,9 @@ InvokeResult ExternalDispatcher::Invoke(int32_t dispId, std::span<const ScriptVa
       break;
     case ResultType::kString:
       result.value = ScriptValue::String(std::move(text));
+      break;
+    case ResultType::kDouble:
+      result.value = ScriptValue::Double(real);
       break;
   }
   return result;

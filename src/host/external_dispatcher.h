@@ -1,5 +1,6 @@
-// window.external: the 29 methods pages call by name, their argument conversion and the
-// refusals, for both browsers. The ports only translate their browser's calls into Invoke.
+// window.external: the methods pages call by name (the client's 29, then the add-on checks),
+// their argument conversion and the refusals, for both browsers. The ports only translate
+// their browser's calls into Invoke.
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "download/transfer_rate.h"
 #include "host/page_registration.h"
 #include "host/script_value.h"
 #include "platform/platform.h"
@@ -17,7 +19,8 @@
 namespace zeva {
 
 enum class ParamType : uint8_t { kString, kInt32, kObject };
-enum class ResultType : uint8_t { kNone, kInt32, kBool, kString };
+// kDouble: a JavaScript number, exact for integers up to 2^53 (byte counts past 2^31).
+enum class ResultType : uint8_t { kNone, kInt32, kBool, kString, kDouble };
 
 struct MethodInfo {
   std::u16string_view name;
@@ -26,11 +29,11 @@ struct MethodInfo {
   ResultType result;
 };
 
-inline constexpr int32_t kMethodCount = 29;
+inline constexpr int32_t kMethodCount = 35;
 
 // The methods in dispatch order: identifier = position + 1.
 const std::array<MethodInfo, kMethodCount>& MethodTable();
-// The dispatch identifier (1-29) of a name, letter case ignored; 0 when unknown.
+// The dispatch identifier (1-35) of a name, letter case ignored; 0 when unknown.
 int32_t FindMethod(std::u16string_view name);
 
 struct InvokeResult {
@@ -49,6 +52,8 @@ struct ScriptHostLinks {
   std::function<int32_t(std::u16string_view url, std::u16string_view name, int32_t a, int32_t b)>
       downloadFile;
   std::function<int32_t(int32_t a, int32_t b)> pauseDownload;
+  // The figures of the download of key (a, b); nothing when the key has none.
+  std::function<std::optional<TransferFigures>(int32_t a, int32_t b)> transferFigures;
 };
 
 class ExternalDispatcher {

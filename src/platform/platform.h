@@ -4,6 +4,7 @@
 #include "platform/adapters.h"
 #include "platform/autostart.h"
 #include "platform/dialogs.h"
+#include "platform/disk_space.h"
 #include "platform/file_download.h"
 #include "platform/files.h"
 #include "platform/login_request.h"
@@ -29,6 +30,7 @@ struct Platform {
   IAutostart& autostart;
   ILoginClient& login;
   IFileDownloader& downloader;
+  IDiskSpace& diskSpace;
 };
 
 }  // namespace zeva

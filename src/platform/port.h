@@ -6,6 +6,7 @@
 
 #include "platform/adapters.h"
 #include "platform/autostart.h"
+#include "platform/disk_space.h"
 #include "platform/file_download.h"
 #include "platform/files.h"
 #include "platform/http.h"
@@ -28,6 +29,7 @@ std::unique_ptr<IAutostart> CreateAutostart();
 std::unique_ptr<ILoginClient> CreateLoginClient();
 // Gives up as the HTTP layer does (the options' connect and stall limits, http and https only).
 std::unique_ptr<IFileDownloader> CreateFileDownloader(const HttpClientOptions& options = {});
+std::unique_ptr<IDiskSpace> CreateDiskSpace();
 
 // Every service of a port put together as the core's Platform: the ones above, and the
 // port's windows, message boxes and toolkit.
@@ -42,11 +44,12 @@ struct PortServices {
   std::unique_ptr<IAutostart> autostart = CreateAutostart();
   std::unique_ptr<ILoginClient> login = CreateLoginClient();
   std::unique_ptr<IFileDownloader> downloader = CreateFileDownloader();
+  std::unique_ptr<IDiskSpace> diskSpace = CreateDiskSpace();
   WindowSystem windows;
   Dialogs dialogs;
   Toolkit toolkit;
-  const Platform platform{*files,  *codec, *adapters, *instance,  windows, *registry,
-                          dialogs, *shell, toolkit,   *autostart, *login,  *downloader};
+  const Platform platform{*files, *codec,  *adapters,  *instance, windows,     *registry, dialogs,
+                          *shell, toolkit, *autostart, *login,    *downloader, *diskSpace};
 };
 
 }  // namespace zeva

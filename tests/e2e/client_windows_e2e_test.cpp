@@ -261,8 +261,10 @@ class ClientWindowsEndToEnd : public ::testing::Test {
   test::FakeAutostart m_autostart;
   std::unique_ptr<ILoginClient> m_login = CreateLoginClient();
   std::unique_ptr<IFileDownloader> m_downloader = CreateFileDownloader();
-  Platform m_platform{m_files,   *m_codec, m_adapters, m_instance,  m_windows, m_registry,
-                      m_dialogs, *m_shell, m_toolkit,  m_autostart, *m_login,  *m_downloader};
+  std::unique_ptr<IDiskSpace> m_diskSpace = CreateDiskSpace();
+  Platform m_platform{m_files,    *m_codec,      m_adapters,  m_instance, m_windows,
+                      m_registry, m_dialogs,     *m_shell,    m_toolkit,  m_autostart,
+                      *m_login,   *m_downloader, *m_diskSpace};
   gtk::GtkDialogFactory m_factory{ZEVA_BUILD_WEB_EXTENSION_DIR, m_dialogs, *m_shell};
   std::unique_ptr<IHttpClient> m_http = CreateHttpClient();
   ZevaClient m_client{{m_platform,

@@ -1,6 +1,6 @@
 // The whole road of an add-on: the reference tool server, the real portal page in the GTK
-// browser, the download engine and the extractor, then the stand-in game started from the
-// page. Runs on a virtual display.
+// browser, the download engine, the page's checks and the extractor, then the stand-in game
+// started from the page. Runs on a virtual display.
 #include <arpa/inet.h>
 #include <gtk/gtk.h>
 #include <netinet/in.h>
@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "app/client_identity.h"
 #include "download/download_engine.h"
@@ -58,12 +60,21 @@ class PortalEndToEnd : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { gtk_init(nullptr, nullptr); }
 
+  // The server's data folder and its --rate ("" for none).
+  virtual fs::path ServerData() { return ZEVA_DATA_DIR; }
+  virtual std::string ServerRate() { return ""; }
+
   void SetUp() override {
     ASSERT_FALSE(PortOpen(8088)) << "port 8088 is taken: the tool server needs it";
-    const char* argv[] = {ZEVA_TOOLSERVER, "--site", ZEVA_SITE_DIR,    "--data", ZEVA_DATA_DIR,
-                          "--port",        "8088",   "--account-port", "off",    nullptr};
-    ASSERT_EQ(
-        ::posix_spawn(&m_server, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    const std::string data = ServerData().string(), rate = ServerRate();
+    std::vector<const char*> argv = {ZEVA_TOOLSERVER, "--site",         ZEVA_SITE_DIR,
+                                     "--data",        data.c_str(),     "--port",
+                                     "8088",          "--account-port", "off"};
+    if (!rate.empty()) argv.insert(argv.end(), {"--rate", rate.c_str()});
+    argv.push_back(nullptr);
+    ASSERT_EQ(::posix_spawn(&m_server, argv[0], nullptr, nullptr, const_cast<char**>(argv.data()),
+                            environ),
+              0);
     for (int i = 0; i < 100 && !PortOpen(8088); ++i) ::usleep(50000);
     ASSERT_TRUE(PortOpen(8088));
 
@@ -120,17 +131,22 @@ class PortalEndToEnd : public ::testing::Test {
   test::FakeAutostart m_autostart;
   std::unique_ptr<ILoginClient> m_login = CreateLoginClient();
   std::unique_ptr<IFileDownloader> m_downloader = CreateFileDownloader();
-  Platform m_platform{m_files,   *m_codec, m_adapters, m_instance,  m_windows, m_registry,
-                      m_dialogs, *m_shell, m_toolkit,  m_autostart, *m_login,  *m_downloader};
+  std::unique_ptr<IDiskSpace> m_diskSpace = CreateDiskSpace();
+  Platform m_platform{m_files,    *m_codec,      m_adapters,  m_instance, m_windows,
+                      m_registry, m_dialogs,     *m_shell,    m_toolkit,  m_autostart,
+                      *m_login,   *m_downloader, *m_diskSpace};
   PageRegistration m_page;
   std::unique_ptr<IHttpClient> m_http = CreateHttpClient();
   DownloadEngine m_engine{m_platform, m_page, *m_http};
   ExternalDispatcher m_dispatcher{
       m_platform, m_page,
-      ScriptHostLinks{nullptr, nullptr, nullptr,
-                      [this](std::u16string_view url, std::u16string_view name, int32_t a,
-                             int32_t b) { return m_engine.DownloadFile(url, name, a, b); },
-                      [this](int32_t a, int32_t b) { return m_engine.PauseDownload(a, b); }}};
+      ScriptHostLinks{
+          nullptr, nullptr, nullptr,
+          [this](std::u16string_view url, std::u16string_view name, int32_t a, int32_t b) {
+            return m_engine.DownloadFile(url, name, a, b);
+          },
+          [this](int32_t a, int32_t b) { return m_engine.PauseDownload(a, b); },
+          [this](int32_t a, int32_t b) { return m_engine.Tools().Figures(MakeToolKey(a, b)); }}};
   gtk::WebKitBrowser m_browser{
       ZEVA_BUILD_WEB_EXTENSION_DIR,
       [this](int32_t id, std::span<const ScriptValue> args, std::u16string_view url) {
@@ -195,6 +211,68 @@ TEST_F(PortalEndToEnd, AnAddOnTravelsFromTheServerIntoTheGameFolder) {
   RunUntil([&] { return !busy; }, 20);
   EXPECT_FALSE(busy);
   EXPECT_EQ(m_windows.FindTopLevelWindow(u"KIVO泽瓦助手窗口化"), game);
+}
+
+// The tool server holds a copy of the add-ons whose crosshair archive was damaged after it was
+// made (its recorded digest stays), and sends at most 1 MB a second.
+class DamagedArchiveEndToEnd : public PortalEndToEnd {
+ protected:
+  fs::path ServerData() override {
+    const fs::path data = m_serverData.Native();
+    fs::copy_file(fs::path(ZEVA_DATA_DIR) / "addons.ini", data / "addons.ini");
+    fs::copy(fs::path(ZEVA_DATA_DIR) / "addons", data / "addons");
+    std::fstream archive(data / "addons" / "crosshair.zip",
+                         std::ios::in | std::ios::out | std::ios::binary);
+    archive.seekp(200);
+    archive.put('\x5A');
+    return data;
+  }
+  std::string ServerRate() override { return "1000000"; }
+
+  // The status line of the add-on's card, as the page shows it.
+  std::string StatusLine(int index) {
+    return Eval("document.querySelectorAll('.addon-status')[" + std::to_string(index) +
+                "].textContent");
+  }
+
+  test::TempFolder m_serverData;
+};
+
+TEST_F(DamagedArchiveEndToEnd, ADamagedArchiveIsRefusedAndASoundOneInstalls) {
+  ClientIdentity identity;
+  LoadClientIdentity(m_platform, identity);
+  m_browser.Navigate(BuildPortalUrl(m_platform, identity));
+  RunUntil([&] { return Eval("portalAddons ? portalAddons.addons.length : 0") == "3"; });
+  ASSERT_EQ(Eval("portalAddons.addons.length"), "3");
+  ASSERT_EQ(Eval("portalAddons.addons[2].info.id"), "voice");
+
+  // The paced download shows its speed and the time left while it runs.
+  Eval("portalAddons.download('voice'); 0");
+  std::string running;
+  RunUntil([&] {
+    running = StatusLine(2);
+    return running.find("/s") != std::string::npos && running.find("剩余") != std::string::npos;
+  });
+  std::printf("while the voice add-on downloads: %s\n", running.c_str());
+  EXPECT_NE(running.find("下载中"), std::string::npos) << running;
+  EXPECT_NE(running.find("剩余"), std::string::npos) << running;
+  RunUntil([&] { return State("voice") == "installed"; });
+  ASSERT_EQ(State("voice"), "installed") << Eval("portalAddons.lookup('voice').message");
+  EXPECT_TRUE(fs::exists(m_game / "zeva" / "voice"));
+
+  // The damaged archive arrives whole, fails its digest, is deleted and never unpacked.
+  Eval("portalAddons.download('crosshair'); 0");
+  RunUntil([&] { return State("crosshair") == "damaged" || State("crosshair") == "installed"; });
+  ASSERT_EQ(State("crosshair"), "damaged");
+  const std::string message = StatusLine(0);
+  std::printf("the damaged crosshair add-on: %s\n", message.c_str());
+  EXPECT_NE(message.find("文件校验失败"), std::string::npos) << message;
+  EXPECT_FALSE(fs::exists(m_folder.Native() / "Downloads" / "crosshair-1.0.3.zip"));
+  EXPECT_FALSE(fs::exists(m_game / "zeva" / "crosshair"));
+  EXPECT_EQ(
+      ProfileGetString(m_platform, u"addons", u"crosshair", u"", 256, m_folder / u"config.ini"),
+      u"");
+  EXPECT_EQ(Eval("document.querySelectorAll('.addon button')[0].textContent"), "重新下载");
 }
 
 }  // namespace

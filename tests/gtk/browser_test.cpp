@@ -96,7 +96,7 @@ TEST_F(BrowserTest, PagesCallTheClientSynchronously) {
   EXPECT_EQ(Eval("external.GetConfigString('系统', '键', '" + config + "')"), "穿越火线");
 }
 
-TEST_F(BrowserTest, AllTwentyNineNamesAnswerInAnyLetterCase) {
+TEST_F(BrowserTest, AllNamesAnswerInAnyLetterCase) {
   Load("<p>names</p>");
   std::string names;
   for (const MethodInfo& method : MethodTable()) {
@@ -108,7 +108,7 @@ TEST_F(BrowserTest, AllTwentyNineNamesAnswerInAnyLetterCase) {
                  "typeof external[n[i].toLowerCase()]!=='function'||"
                  "typeof external[n[i].toUpperCase()]!=='function')bad.push(n[i]);}"
                  "return n.length+':'+bad.join(',');})()"),
-            "29:");
+            std::to_string(kMethodCount) + ":");
   // Methods that need no window or file answer from the page as they do natively.
   EXPECT_EQ(Eval("external.ShowPageWindow()===undefined"), "true");
   EXPECT_EQ(Eval("external.GetFilePath('/nonexistent/x')"), "");
@@ -121,6 +121,20 @@ TEST_F(BrowserTest, AllTwentyNineNamesAnswerInAnyLetterCase) {
   EXPECT_EQ(
       Eval("(function(){try{external.ShowWindow(0,'x');return 'ran'}catch(e){return e.number}})()"),
       std::to_string(static_cast<int32_t>(0x80020005)));
+}
+
+// Byte counts past 2^31 reach the page as exact numbers (as far as 2^53); digests as text.
+TEST_F(BrowserTest, AddOnChecksReachThePageWithTheirTypes) {
+  Load("<p>checks</p>");
+  const std::string folder = m_folder.Native().string();
+  m_test.diskSpace.answer = (uint64_t{1} << 53) - 1;
+  EXPECT_EQ(Eval("external.GetDiskFreeSpace('" + folder + "')"), "9007199254740991");
+  EXPECT_EQ(Eval("typeof external.getdiskfreespace('" + folder + "/missing')"), "number");
+  EXPECT_EQ(Eval("external.GetDiskFreeSpace('" + folder + "/missing')"), "-1");
+  test::WriteBytes(m_folder / u"a.zip", "abc");
+  EXPECT_EQ(Eval("external.GetFileSha256('" + folder + "/a.zip')"),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Eval("external.GetDownloadTimeLeft(17, 1)"), "-1");  // no engine here
 }
 
 TEST_F(BrowserTest, PagesFromElsewhereAreRefused) {

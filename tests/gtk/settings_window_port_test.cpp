@@ -54,9 +54,10 @@ class SettingsWindowPortTest : public ::testing::Test {
   test::TestPlatform m_test{m_folder.Path()};
   posix::XdgAutostart m_autostart;
   GtkWindowSystem m_windows;
-  Platform m_platform{m_test.files,   *m_test.codec,   m_test.adapters, m_test.instance,
-                      m_windows,      m_test.registry, m_test.dialogs,  m_test.shell,
-                      m_test.toolkit, m_autostart,     m_test.login,    *m_test.downloader};
+  Platform m_platform{m_test.files,    *m_test.codec,   m_test.adapters, m_test.instance,
+                      m_windows,       m_test.registry, m_test.dialogs,  m_test.shell,
+                      m_test.toolkit,  m_autostart,     m_test.login,    *m_test.downloader,
+                      m_test.diskSpace};
   PagelessFactory m_factory;
 };
 

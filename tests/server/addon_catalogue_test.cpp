@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <utility>
+#include <vector>
+
 #include "server_process.h"
 
 namespace zeva::toolserver {
@@ -29,33 +33,54 @@ TEST(AddonListTest, KeepsSafeEntriesAndExplainsTheOthers) {
   EXPECT_EQ(problems.size(), 7u);
 }
 
-TEST(AddonCatalogueTest, DescribesEachArchiveWithSizeAndDigest) {
+constexpr char kDigest[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+TEST(AddonCatalogueTest, DescribesEachArchiveWithSizeAndRecordedDigest) {
   test::ScratchFolder scratch;
   test::WriteFile(scratch.Path() / "addons.ini",
                   "[a]\nname=甲 \"引号\"\nversion=2.0\narchive=a.zip\nunpack=client\n"
                   "folder=Downloads\\a\nplace=hook.dll\n"
-                  "[missing]\nname=缺\narchive=none.zip\nunpack=game\n");
+                  "[missing]\nname=缺\narchive=none.zip\nunpack=game\n"
+                  "[unrecorded]\nname=无\narchive=b.zip\nunpack=game\n");
   test::WriteFile(scratch.Path() / "addons" / "a.zip", "abc");
+  test::WriteFile(scratch.Path() / "addons" / "a.zip.sha256", std::string(kDigest) + "  a.zip\n");
+  test::WriteFile(scratch.Path() / "addons" / "b.zip", "abc");
   AddonCatalogue catalogue(scratch.Path());
   std::string json = catalogue.Json();
   EXPECT_NE(json.find("\"id\":\"a\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"name\":\"甲 \\\"引号\\\"\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"size\":3"), std::string::npos);
-  EXPECT_NE(
-      json.find("\"sha256\":\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\""),
-      std::string::npos);
+  EXPECT_NE(json.find("\"sha256\":\"" + std::string(kDigest) + "\""), std::string::npos);
   EXPECT_NE(json.find("\"url\":\"/addons/a.zip\""), std::string::npos);
   EXPECT_NE(json.find("\"file\":\"a-2.0.zip\""), std::string::npos);
   EXPECT_NE(json.find("\"unpack\":{\"base\":\"client\",\"folder\":\"Downloads\\\\a\"}"),
             std::string::npos);
   EXPECT_NE(json.find("\"place\":[\"hook.dll\"]"), std::string::npos);
   EXPECT_EQ(json.find("missing"), std::string::npos);
+  EXPECT_EQ(json.find("unrecorded"), std::string::npos);
 
-  // A replaced archive gets a fresh digest.
-  test::WriteFile(scratch.Path() / "addons" / "a.zip", "abcd");
-  json = catalogue.Json();
-  EXPECT_NE(json.find("88d4266fd4e6338d13b845fcf289579d209c897823b9217da3e161936f031589"),
-            std::string::npos);
+  // An archive damaged after it was made keeps the digest it was made with.
+  test::WriteFile(scratch.Path() / "addons" / "a.zip", "abd");
+  EXPECT_NE(catalogue.Json().find(kDigest), std::string::npos);
+}
+
+TEST(AddonCatalogueTest, DigestRecordsAreReadAsSha256sumWritesThem) {
+  const std::string digest = kDigest;
+  std::string upper = digest;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const auto& [line, expected] : std::vector<std::pair<std::string, std::string>>{
+           {digest + "  a.zip", digest},
+           {digest + " *a.zip", digest},
+           {digest, digest},
+           {digest + "\r", digest},
+           {upper + "  a.zip", digest},
+           {digest.substr(1) + "  a.zip", ""},
+           {digest + "0  a.zip", ""},
+           {"g" + digest.substr(1), ""},
+           {"", ""},
+       }) {
+    EXPECT_EQ(RecordedDigest(line), expected) << line;
+  }
 }
 
 TEST(AddonCatalogueTest, NoListGivesAnEmptyCatalogue) {

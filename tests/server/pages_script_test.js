@@ -107,7 +107,8 @@ FakeClient.prototype.named = function (name) {
   return this.calls.filter(function (call) { return call[0] === name; });
 };
 ['DownloadFile', 'PauseDownload', 'UnzipFile', 'CopyFile', 'DeleteFile', 'RunExe',
- 'web_StartWndThread', 'web_UpdateBegin', 'SetCallBack'].forEach(function (name) {
+ 'web_StartWndThread', 'web_UpdateBegin', 'SetCallBack', 'GetFileSha256', 'GetDiskFreeSpace',
+ 'GetDownloadedBytes', 'GetDownloadSpeed', 'GetDownloadTimeLeft'].forEach(function (name) {
   FakeClient.prototype[name] = function () { return this.record(name, arguments); };
 });
 FakeClient.prototype.web_IsClient = function () { return true; };
@@ -387,6 +388,131 @@ test('status texts are short; the folder goes to the detail', function () {
   client.answers.UnzipFile = 1;
   addons.progress(2, 17, 1, 100);
   assert.strictEqual(addon.message.indexOf('/'), -1);
+});
+
+var kDigest = 'ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad';
+var checked = [
+  {id: 'crosshair', name: '准星', version: '1.0', size: 3 * 1048576, sha256: kDigest.toUpperCase(),
+   url: '/addons/crosshair.zip', file: 'crosshair-1.0.zip',
+   unpack: {base: 'game', folder: 'zeva\\crosshair'}, place: []},
+  {id: 'wndmode', name: '窗口化', version: '2.1', size: 2 * 1048576, sha256: kDigest,
+   url: '/addons/wndmode.zip', file: 'wndmode-2.1.zip',
+   unpack: {base: 'client', folder: 'Downloads\\wndmode'}, place: []}
+];
+
+test('an archive is unpacked only when its SHA-256 is the catalogue\'s', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'C:\\CF'});
+  client.answers.UnzipFile = 1;
+  client.answers.DeleteFile = 1;
+  var deferred = [];
+  var addons = new P.AddonController(client, 'http://h', checked, null);
+  addons.defer = function (step) { deferred.push(step); };
+  client.answers.GetFileSha256 = kDigest;
+  addons.progress(2, 17, 1, 100);
+  assert.strictEqual(addons.lookup('crosshair').state, 'verifying');
+  assert.strictEqual(client.named('GetFileSha256').length, 0, 'hashed before the page could paint');
+  deferred.shift()();
+  assert.deepStrictEqual(client.named('GetFileSha256')[0],
+      ['GetFileSha256', 'C:\\ZEVA\\Downloads\\crosshair-1.0.zip']);
+  assert.strictEqual(addons.lookup('crosshair').state, 'installed');
+
+  // Damaged (or unreadable): deleted, never unpacked, said in Chinese, downloaded afresh.
+  ['0' + kDigest.substring(1), ''].forEach(function (digest) {
+    client.calls = [];
+    client.answers.GetFileSha256 = digest;
+    addons.progress(2, 17, 2, 100);
+    deferred.shift()();
+    var addon = addons.lookup('wndmode');
+    assert.strictEqual(addon.state, 'damaged');
+    assert.ok(/校验失败.*已删除/.test(addon.message), addon.message);
+    assert.deepStrictEqual(client.named('DeleteFile')[0],
+        ['DeleteFile', 'C:\\ZEVA\\Downloads\\wndmode-2.1.zip']);
+    assert.strictEqual(client.named('UnzipFile').length, 0);
+    assert.strictEqual(client.config['addons/wndmode'], undefined);
+    assert.strictEqual(addon.percent, 0);
+  });
+
+  // A client that cannot hash installs as before.
+  var older = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'C:\\CF'});
+  older.answers.UnzipFile = 1;
+  older.GetFileSha256 = function () { throw new TypeError('not a function'); };
+  var old = new P.AddonController(older, 'http://h', checked, null);
+  old.progress(2, 17, 1, 100);
+  assert.strictEqual(old.lookup('crosshair').state, 'installed');
+});
+
+test('a download starts only where its archive and its files fit', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'D:\\CF'});
+  client.answers.DownloadFile = 1;
+  var free = {};
+  client.GetDiskFreeSpace = function (folder) {
+    this.record('GetDiskFreeSpace', arguments);
+    return free[folder];
+  };
+  var addons = new P.AddonController(client, 'http://h', checked, null);
+  var MB = 1048576;
+  [
+    // [client disk, game disk, add-on, starts]
+    [10 * MB, 10 * MB, 'crosshair', true],
+    [3 * MB, 3 * MB, 'crosshair', true],
+    [3 * MB - 1, 10 * MB, 'crosshair', false],
+    [10 * MB, 3 * MB - 1, 'crosshair', false],
+    [4 * MB - 1, 0, 'wndmode', false],  // unpacked beside the archive: twice its size
+    [4 * MB, 0, 'wndmode', true],
+    [-1, -1, 'crosshair', true],        // the client cannot tell
+    [undefined, undefined, 'crosshair', true]
+  ].forEach(function (row) {
+    free['C:\\ZEVA\\'] = row[0];
+    free['D:\\CF'] = row[1];
+    var addon = addons.lookup(row[2]);
+    addon.state = 'idle';
+    client.calls = [];
+    assert.strictEqual(addons.download(row[2]), row[3], row.join(' '));
+    assert.strictEqual(client.named('DownloadFile').length, row[3] ? 1 : 0);
+    if (!row[3]) assert.ok(/磁盘空间不足，还差 /.test(addon.message), addon.message);
+  });
+
+  // A resumed download needs only the rest of its archive.
+  free['C:\\ZEVA\\'] = 1 * MB;
+  free['D:\\CF'] = 10 * MB;
+  client.answers.GetDownloadedBytes = 2 * MB;
+  var paused = addons.lookup('crosshair');
+  paused.state = 'paused';
+  assert.ok(addons.download('crosshair'));
+  assert.deepStrictEqual(client.named('GetDownloadedBytes').pop(), ['GetDownloadedBytes', 17, 1]);
+  paused.state = 'idle';
+  assert.ok(!addons.download('crosshair'), 'a new download needs the whole archive');
+});
+
+test('speed and time left come from the client while a download runs', function () {
+  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf'});
+  client.answers.DownloadFile = 1;
+  client.answers.GetDownloadSpeed = 1.5 * 1048576;
+  client.answers.GetDownloadTimeLeft = 65;
+  client.answers.GetDownloadedBytes = 1048576;
+  var seen = [];
+  var addons = new P.AddonController(client, 'http://h', checked, function (a) { seen.push(a.state); });
+  addons.download('crosshair');
+  addons.refreshFigures();
+  var addon = addons.lookup('crosshair');
+  assert.deepStrictEqual(client.named('GetDownloadSpeed'), [['GetDownloadSpeed', 17, 1]]);
+  assert.strictEqual(addon.speed, 1.5 * 1048576);
+  assert.strictEqual(addon.secondsLeft, 65);
+  assert.strictEqual(addon.bytesDone, 1048576);
+  assert.strictEqual(client.named('GetDownloadSpeed').length, 1, 'only running downloads are asked');
+  addons.progress(-100, 17, 1, 0);
+  assert.strictEqual(addon.speed, -1);
+  assert.strictEqual(addon.secondsLeft, -1);
+
+  [[0, '0 KB/s'], [512000, '500 KB/s'], [1.5 * 1048576, '1.5 MB/s']].forEach(function (row) {
+    assert.strictEqual(P.formatSpeed(row[0]), row[1]);
+  });
+  [[-1, ''], [NaN, ''], [0, '剩余 0 秒'], [58.2, '剩余 59 秒'], [59.5, '剩余 1 分 00 秒'],
+   [65, '剩余 1 分 05 秒'], [3600, '剩余 1 小时 00 分'], [7322, '剩余 2 小时 02 分'],
+   [400000, '剩余时间较长']].forEach(function (row) {
+    assert.strictEqual(P.formatTimeLeft(row[0]), row[1], String(row[0]));
+  });
+  assert.strictEqual(P.formatSize(6 * 1073741824), '6.0 GB');
 });
 
 test('a login the server cannot answer says so', function () {

@@ -26,6 +26,7 @@ class ToolServerHttpTest : public ::testing::Test {
   void SetUp() override {
     m_data = m_scratch.Path() / "data";
     WriteFile(m_data / "addons" / "pack.zip", Bytes(1000));
+    WriteFile(m_data / "addons" / "pack.zip.sha256", std::string(64, 'e') + "  pack.zip\n");
     WriteFile(m_data / "addons" / "empty.zip", "");
     WriteFile(m_data / "addons.ini",
               "[pack]\nname=测试包\nversion=1.0\narchive=pack.zip\nunpack=game\nfolder=zeva\n");
@@ -196,6 +197,7 @@ TEST_F(ToolServerHttpTest, CatalogueListsTheArchives) {
   EXPECT_NE(catalogue.body.find("\"name\":\"测试包\""), std::string::npos);
   EXPECT_NE(catalogue.body.find("\"size\":1000"), std::string::npos);
   EXPECT_NE(catalogue.body.find("\"url\":\"/addons/pack.zip\""), std::string::npos);
+  EXPECT_NE(catalogue.body.find("\"sha256\":\"" + std::string(64, 'e') + "\""), std::string::npos);
 }
 
 TEST_F(ToolServerHttpTest, LoginEndpointAnswersInCodePage936) {

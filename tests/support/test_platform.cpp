@@ -26,7 +26,29 @@ class LimitedWriter final : public IFileWriter {
   uint64_t m_capacity;
 };
 
+class FailingReader final : public IFileReader {
+ public:
+  FailingReader(std::unique_ptr<IFileReader> real, uint64_t readable)
+      : m_real(std::move(real)), m_readable(readable) {}
+  std::optional<size_t> ReadAt(uint64_t offset, void* data, size_t size) override {
+    const std::optional<size_t> got = m_real->ReadAt(offset, data, size);
+    if (got && offset + *got > m_readable) return std::nullopt;
+    return got;
+  }
+  std::optional<uint64_t> Size() override { return m_real->Size(); }
+
+ private:
+  std::unique_ptr<IFileReader> m_real;
+  uint64_t m_readable;
+};
+
 }  // namespace
+
+std::unique_ptr<IFileReader> TestFileSystem::OpenForReading(std::u16string_view path) {
+  std::unique_ptr<IFileReader> reader = m_real->OpenForReading(path);
+  if (!reader || !readableBytes) return reader;
+  return std::make_unique<FailingReader>(std::move(reader), *readableBytes);
+}
 
 std::unique_ptr<IFileWriter> TestFileSystem::CreateWithAttributes(std::u16string_view path,
                                                                   uint32_t attributes) {
@@ -40,8 +62,9 @@ TestPlatform::TestPlatform()
       codec(CreateTextCodec()),
       login(CreateLoginClient()),
       downloader(CreateFileDownloader()),
-      platform{files,   *codec, adapters, instance,  windows, registry,
-               dialogs, shell,  toolkit,  autostart, login,   *downloader} {}
+      diskSpace(CreateDiskSpace()),
+      platform{files, *codec,  adapters,  instance, windows,     registry, dialogs,
+               shell, toolkit, autostart, login,    *downloader, diskSpace} {}
 
 TestPlatform::TestPlatform(const std::u16string& clientFolder) : TestPlatform() {
   files.executablePath = clientFolder + u"ZEVA.exe";

@@ -48,9 +48,7 @@ class TestFileSystem final : public IFileSystem {
   std::unique_ptr<IFileWriter> OpenForAppend(std::u16string_view path) override {
     return m_real->OpenForAppend(path);
   }
-  std::unique_ptr<IFileReader> OpenForReading(std::u16string_view path) override {
-    return m_real->OpenForReading(path);
-  }
+  std::unique_ptr<IFileReader> OpenForReading(std::u16string_view path) override;
   std::unique_ptr<IFileWriter> CreateWithAttributes(std::u16string_view path,
                                                     uint32_t attributes) override;
   bool SetTimes(std::u16string_view path, const FileTimes& times) override {
@@ -70,9 +68,26 @@ class TestFileSystem final : public IFileSystem {
   // Simulates a full disk for created files: writes past this many bytes fail.
   std::optional<uint64_t> createdFileCapacity;
   int setTimesCount = 0;
+  // Simulates a medium that fails: reads of opened files fail past this many bytes.
+  std::optional<uint64_t> readableBytes;
 
  private:
   std::unique_ptr<IFileSystem> m_real;
+};
+
+// The port's free space, or a scripted answer for every folder.
+class TestDiskSpace final : public IDiskSpace {
+ public:
+  explicit TestDiskSpace(std::unique_ptr<IDiskSpace> real) : m_real(std::move(real)) {}
+  std::optional<std::optional<uint64_t>> answer;
+  std::vector<std::u16string> asked;
+  std::optional<uint64_t> FreeBytes(std::u16string_view folder) override {
+    asked.emplace_back(folder);
+    return answer ? *answer : m_real->FreeBytes(folder);
+  }
+
+ private:
+  std::unique_ptr<IDiskSpace> m_real;
 };
 
 class FakeAdapters final : public INetworkAdapters {
@@ -305,6 +320,7 @@ class TestPlatform {
   FakeAutostart autostart;
   TestLoginClient login;
   std::unique_ptr<IFileDownloader> downloader;
+  TestDiskSpace diskSpace;
   Platform platform;
 };
 

@@ -69,7 +69,7 @@ TEST(MethodTableTest, NamesAndIdentifiers) {
   EXPECT_EQ(FindMethod(u"web_usethunder"), 29);
   EXPECT_EQ(FindMethod(u"web_UseThunde"), 0);
   EXPECT_EQ(FindMethod(u""), 0);
-  EXPECT_EQ(MethodTable().size(), 29u);
+  EXPECT_EQ(MethodTable().size(), static_cast<size_t>(kMethodCount));
   EXPECT_EQ(MethodTable()[19].name, u"GetRegString");
 }
 
@@ -86,7 +86,7 @@ TEST_F(DispatcherTest, RefusedCallsDoNothing) {
   EXPECT_EQ(Call(u"DeleteFile").error, kDispEParamNotOptional);
   EXPECT_EQ(Call(u"GetVersion", {V::Int32(1)}).error, kDispEBadParamCount);
   EXPECT_EQ(Call(u"DeleteFile", {V::String(file), V::String(file)}).error, kDispEBadParamCount);
-  EXPECT_EQ(m_dispatcher.Invoke(30, {}, m_portal).error, kDispEMemberNotFound);
+  EXPECT_EQ(m_dispatcher.Invoke(kMethodCount + 1, {}, m_portal).error, kDispEMemberNotFound);
   EXPECT_EQ(m_dispatcher.Invoke(0, {}, m_portal).error, kDispEMemberNotFound);
 
   const InvokeResult mismatch =

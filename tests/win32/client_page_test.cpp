@@ -110,7 +110,8 @@ TEST_P(ClientPageTest, DownloadPausedResumedAndUnpackedFromThePage) {
                           services.toolkit,
                           *services.autostart,
                           *services.login,
-                          *services.downloader};
+                          *services.downloader,
+                          *services.diskSpace};
   win32::Win32DialogFactory dialogs(win32::MakeHtmlCtrlFactory(services.dialogs, *services.shell));
   const std::unique_ptr<IHttpClient> http = CreateHttpClient();
   // The page's document, created on this (the window's) thread as the browser's is; it

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "fake_html_document.h"
 #include "host/external_dispatcher.h"
@@ -105,6 +106,49 @@ TEST_F(ExternalObjectTest, RealJScriptCallsReachTheCore) {
       std::to_wstring(static_cast<int32_t>(DISP_E_PARAMNOTOPTIONAL)));
   EXPECT_EQ(Evaluate(L"(function(){try{external.NoSuchMethod();return 0}catch(e){return 1}})()"),
             L"1");
+}
+
+// The add-on checks after the 29: their names through GetIDsOfNames, byte counts as VT_R8
+// that JScript reads exactly past 2^31 (as far as 2^53), digests as text.
+TEST_F(ExternalObjectTest, AddOnChecksThroughIDispatchAndJScript) {
+  for (const auto& [name, expected] :
+       {std::pair{L"getFILEsha256", 30}, std::pair{L"GetDiskFreeSpace", 31},
+        std::pair{L"getdownloadtimeleft", 35}}) {
+    std::wstring text = name;
+    LPOLESTR names[] = {text.data()};
+    DISPID id = 0;
+    EXPECT_EQ(m_external->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    EXPECT_EQ(id, expected);
+  }
+
+  m_test.diskSpace.answer = (uint64_t{1} << 53) - 1;
+  VARIANT folder, result;
+  ::VariantInit(&folder);
+  ::VariantInit(&result);
+  V_VT(&folder) = VT_BSTR;
+  V_BSTR(&folder) = ::SysAllocString(Wide(m_folder.Path()).c_str());
+  DISPPARAMS params{&folder, nullptr, 1, 0};
+  EXPECT_EQ(
+      m_external->Invoke(31, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr),
+      S_OK);
+  EXPECT_EQ(V_VT(&result), VT_R8);
+  EXPECT_EQ(V_R8(&result), 9007199254740991.0);
+  ::VariantClear(&folder);
+
+  std::wstring escaped;
+  for (wchar_t c : Wide(m_folder.Path()))
+    escaped += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+  EXPECT_EQ(Evaluate(L"String(external.GetDiskFreeSpace('" + escaped + L"') === 9007199254740991)"),
+            L"true");
+  EXPECT_EQ(Evaluate(L"external.GetDiskFreeSpace('" + escaped + L"missing')"), L"-1");
+  test::WriteBytes(m_folder / u"a.zip", "abc");
+  EXPECT_EQ(Evaluate(L"external.GetFileSha256('" + escaped + L"a.zip')"),
+            L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Evaluate(L"typeof external.GetDownloadSpeed(17, 1)"), L"number");
+  EXPECT_EQ(
+      Evaluate(
+          L"(function(){try{external.GetDownloadSpeed(17);return 0}catch(e){return e.number}})()"),
+      std::to_wstring(static_cast<int32_t>(DISP_E_PARAMNOTOPTIONAL)));
 }
 
 TEST_F(ExternalObjectTest, ForeignPagesAreRefused) {

@@ -145,9 +145,10 @@ TEST(Win32AutostartTest, TheClientEntryNamesTheProgramInTheClientFolder) {
   test::TempFolder folder;
   test::TestPlatform test(folder.Path());
   Win32Autostart autostart;
-  const Platform platform{test.files,   *test.codec,   test.adapters, test.instance,
-                          test.windows, test.registry, test.dialogs,  test.shell,
-                          test.toolkit, autostart,     test.login,    *test.downloader};
+  const Platform platform{test.files,    *test.codec,   test.adapters, test.instance,
+                          test.windows,  test.registry, test.dialogs,  test.shell,
+                          test.toolkit,  autostart,     test.login,    *test.downloader,
+                          test.diskSpace};
   EXPECT_TRUE(SetClientAutostart(platform, true));
   EXPECT_EQ(RunCommand(), folder.Path() + u"ZEVA.exe");
   EXPECT_TRUE(SetClientAutostart(platform, false));
@@ -475,9 +476,10 @@ class SettingsWindowTest : public ::testing::Test {
   Win32Autostart m_autostart;
   Win32WindowSystem m_windows;
   Win32Dialogs m_dialogs;
-  const Platform m_platform{m_test.files,   *m_test.codec,   m_test.adapters, m_test.instance,
-                            m_windows,      m_test.registry, m_dialogs,       m_test.shell,
-                            m_test.toolkit, m_autostart,     m_test.login,    *m_test.downloader};
+  const Platform m_platform{m_test.files,    *m_test.codec,   m_test.adapters, m_test.instance,
+                            m_windows,       m_test.registry, m_dialogs,       m_test.shell,
+                            m_test.toolkit,  m_autostart,     m_test.login,    *m_test.downloader,
+                            m_test.diskSpace};
   Win32DialogFactory m_factory;
   HWND m_owner = nullptr;
 };

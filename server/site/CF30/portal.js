@@ -68,7 +68,8 @@ function OnDownloadProgress(code, high, low, value) {
 
   var kStateText = {
     idle: '', starting: '正在连接……', downloading: '下载中', paused: '已暂停', failed: '下载失败',
-    installing: '正在安装', installed: '已安装', installFailed: '安装失败'
+    verifying: '正在校验', damaged: '文件已损坏', installing: '正在安装', installed: '已安装',
+    installFailed: '安装失败'
   };
 
   function element(tag, className, text) {
@@ -117,14 +118,23 @@ function OnDownloadProgress(code, high, low, value) {
     var percent = addon.state === 'installed' ? 100 : addon.percent;
     card.fill.style.width = percent + '%';
     var label = kStateText[addon.state] || '';
-    if (addon.state === 'downloading') label += ' ' + addon.percent + '%';
+    var detail = addon.detail;
+    if (addon.state === 'downloading') {
+      label += ' ' + addon.percent + '%';
+      if (addon.speed >= 0) label += ' · ' + P.formatSpeed(addon.speed);
+      if (addon.secondsLeft >= 0) label += ' · ' + P.formatTimeLeft(addon.secondsLeft);
+      if (addon.bytesDone >= 0) {
+        detail = '已下载 ' + P.formatSize(addon.bytesDone) + ' / ' + P.formatSize(addon.info.size);
+      }
+    }
     card.text.textContent = addon.message || label;
     // The whole text, and the folder it is about, when the line is too short for them.
-    card.text.title = (addon.message || label) + (addon.detail ? '\n' + addon.detail : '');
+    card.text.title = (addon.message || label) + (detail ? '\n' + detail : '');
     var busy = addon.state === 'downloading' || addon.state === 'starting' ||
-        addon.state === 'installing';
+        addon.state === 'verifying' || addon.state === 'installing';
     card.main.textContent = addon.state === 'paused' || addon.state === 'failed' ? '继续' :
-        (addon.state === 'installed' || addon.state === 'installFailed' ? '重新安装' : '下载');
+        (addon.state === 'installed' || addon.state === 'installFailed' ? '重新安装' :
+        (addon.state === 'damaged' ? '重新下载' : '下载'));
     card.main.disabled = busy || !external;
     card.pause.disabled = addon.state !== 'downloading' || !external;
     card.remove.disabled = busy || !external;
@@ -141,6 +151,8 @@ function OnDownloadProgress(code, high, low, value) {
         return;
       }
       portalAddons = new P.AddonController(external, origin, catalogue.addons, paintCard);
+      // "正在校验" is painted before the digest is taken.
+      portalAddons.defer = function (step) { window.setTimeout(step, 20); };
       if (external) portalAddons.restore();
       for (var i = 0; i < portalAddons.addons.length; i++) {
         list.appendChild(makeCard(portalAddons.addons[i]));
@@ -238,6 +250,10 @@ function OnDownloadProgress(code, high, low, value) {
     refreshGameFolder();
     loadAddons();
     checkUpdate(clientVersion);
+    // Speed and time left of running downloads, once a second.
+    if (external) {
+      window.setInterval(function () { if (portalAddons) portalAddons.refreshFigures(); }, 1000);
+    }
   }
 
   if (document.readyState === 'loading') {

@@ -1,5 +1,5 @@
 /*
- * 泽瓦助手门户页面：与页面外观无关的逻辑（地址参数、游戏目录、插件下载与安装、登录应答）。
+ * 泽瓦助手门户页面：与页面外观无关的逻辑（地址参数、游戏目录、插件下载、校验与安装、登录应答）。
  * Runs in both engines the client hosts (WebKitGTK and the IE control in IE11 mode):
  * ES5 only, no arrow functions, let/const, template literals, fetch or modules.
  */
@@ -177,9 +177,32 @@ var ZevaPortal = (function () {
 
   function formatSize(bytes) {
     var value = Number(bytes) || 0;
+    if (value >= 1073741824) return (value / 1073741824).toFixed(1) + ' GB';
     if (value >= 1048576) return (value / 1048576).toFixed(1) + ' MB';
     if (value >= 1024) return Math.round(value / 1024) + ' KB';
     return value + ' 字节';
+  }
+
+  function formatSpeed(bytesPerSecond) {
+    var value = Number(bytesPerSecond) || 0;
+    if (value >= 1048576) return (value / 1048576).toFixed(1) + ' MB/s';
+    return Math.round(value / 1024) + ' KB/s';
+  }
+
+  function twoDigits(number) {
+    return (number < 10 ? '0' : '') + number;
+  }
+
+  // Seconds left as the page shows them; '' when the client cannot tell.
+  function formatTimeLeft(seconds) {
+    var value = Math.ceil(Number(seconds));
+    if (!(value >= 0)) return '';
+    if (value < 60) return '剩余 ' + value + ' 秒';
+    if (value < 3600) return '剩余 ' + Math.floor(value / 60) + ' 分 ' + twoDigits(value % 60) + ' 秒';
+    if (value < 360000) {
+      return '剩余 ' + Math.floor(value / 3600) + ' 小时 ' + twoDigits(Math.floor(value / 60) % 60) + ' 分';
+    }
+    return '剩余时间较长';
   }
 
   function absoluteUrl(origin, url) {
@@ -190,7 +213,9 @@ var ZevaPortal = (function () {
   /*
    * The add-ons of the catalogue and their downloads. `listener(addon)` hears every change of
    * an add-on's state:
-   *   idle, downloading (percent), paused, failed, installing, installed, installFailed.
+   *   idle, downloading (percent, speed, secondsLeft), paused, failed, verifying, damaged,
+   *   installing, installed, installFailed.
+   * `defer(step)` runs a step after the page has had a chance to show the state before it.
    */
   function AddonController(external, origin, addons, listener) {
     this.external = external;
@@ -198,6 +223,7 @@ var ZevaPortal = (function () {
     this.addons = [];
     this.byKey = {};
     this.listener = listener || function () {};
+    this.defer = function (step) { step(); };
     for (var i = 0; i < addons.length; i++) {
       var addon = {
         info: addons[i],
@@ -205,6 +231,9 @@ var ZevaPortal = (function () {
         b: i + 1,
         state: 'idle',
         percent: 0,
+        speed: -1,
+        secondsLeft: -1,
+        bytesDone: -1,
         message: '',
         detail: ''
       };
@@ -221,6 +250,7 @@ var ZevaPortal = (function () {
   };
 
   AddonController.prototype.change = function (addon, state, message, detail) {
+    if (state !== 'downloading') addon.speed = addon.secondsLeft = -1;
     addon.state = state;
     addon.message = message || '';
     addon.detail = detail || '';
@@ -277,6 +307,11 @@ var ZevaPortal = (function () {
       return false;
     }
     var before = addon.state;
+    var shortage = this.spaceShortage(addon, before === 'paused' || before === 'failed');
+    if (shortage) {
+      this.change(addon, before, shortage.message, shortage.detail);
+      return false;
+    }
     // A paused or failed download goes on from its part; anything else starts from nothing.
     if (before !== 'paused' && before !== 'failed') addon.percent = 0;
     addon.state = 'starting';
@@ -289,6 +324,54 @@ var ZevaPortal = (function () {
     // A report may arrive before DownloadFile returns (a request that fails at once): keep it.
     if (addon.state === 'starting') this.change(addon, 'downloading', '');
     return true;
+  };
+
+  // Free bytes of a folder's disk; -1 when the client cannot tell (an older client, no folder).
+  AddonController.prototype.freeSpace = function (folder) {
+    var free = Number(call(this.external, 'GetDiskFreeSpace', [folder], -1));
+    return free >= 0 ? free : -1;
+  };
+
+  // What keeps the add-on from fitting: the archive (or the rest of it) in the client's
+  // Downloads folder, and as much again where it unpacks; null when it fits or nobody can tell.
+  AddonController.prototype.spaceShortage = function (addon, resuming) {
+    var size = Number(addon.info.size) || 0;
+    if (!size) return null;
+    var ext = this.external;
+    var unpack = addon.info.unpack || {base: 'game', folder: ''};
+    var done = resuming ? Number(call(ext, 'GetDownloadedBytes', [addon.a, addon.b], -1)) : -1;
+    var download = done > 0 && done < size ? size - done : size;
+    var sameDisk = unpack.base === 'client';
+    var needs = [
+      {folder: clientPaths(ext).appPath, bytes: download + (sameDisk ? size : 0), name: '助手所在磁盘'}
+    ];
+    if (!sameDisk) {
+      needs.push({folder: readGameFolder(ext).folder, bytes: size, name: '游戏目录所在磁盘'});
+    }
+    for (var i = 0; i < needs.length; i++) {
+      var need = needs[i];
+      var free = need.folder ? this.freeSpace(need.folder) : -1;
+      if (free >= 0 && free < need.bytes) {
+        return {
+          message: need.name + '空间不足，还差 ' + formatSize(need.bytes - free) + '。',
+          detail: '需要 ' + formatSize(need.bytes) + '，只剩 ' + formatSize(free) + '：' + need.folder
+        };
+      }
+    }
+    return null;
+  };
+
+  // Speed and time left of the running downloads, as the client measures them.
+  AddonController.prototype.refreshFigures = function () {
+    for (var i = 0; i < this.addons.length; i++) {
+      var addon = this.addons[i];
+      if (addon.state !== 'downloading') continue;
+      var key = [addon.a, addon.b];
+      addon.speed = Number(call(this.external, 'GetDownloadSpeed', key, -1));
+      addon.secondsLeft = Number(call(this.external, 'GetDownloadTimeLeft', key, -1));
+      addon.bytesDone = Number(call(this.external, 'GetDownloadedBytes', key, -1));
+      this.listener(addon);
+    }
   };
 
   AddonController.prototype.pause = function (id) {
@@ -307,13 +390,43 @@ var ZevaPortal = (function () {
       this.change(addon, 'downloading', '');
     } else if (code === 2) {
       addon.percent = 100;
-      this.install(addon);
+      this.verifyAndInstall(addon);
     } else if (code === -100) {
       this.change(addon, 'paused', '已暂停，可继续下载。');
     } else if (code === -1) {
       this.change(addon, 'failed', '下载失败，可重试（会接着已下载的部分继续）。');
     }
     return true;
+  };
+
+  AddonController.prototype.archivePath = function (addon) {
+    var paths = clientPaths(this.external);
+    return paths.appPath + 'Downloads' + paths.separator + addon.info.file;
+  };
+
+  // The finished archive must be the catalogue's, byte for byte, before anything of it is
+  // unpacked: a damaged one is deleted (the next download starts afresh) and never unpacked.
+  AddonController.prototype.verifyAndInstall = function (addon) {
+    var expected = String(addon.info.sha256 || '').toLowerCase();
+    if (!expected) {
+      this.install(addon);  // a catalogue without digests
+      return;
+    }
+    this.change(addon, 'verifying', '正在校验文件……');
+    var self = this;
+    this.defer(function () {
+      var archive = self.archivePath(addon);
+      var actual = call(self.external, 'GetFileSha256', [archive], null);
+      // A client too old to hash installs as it always did.
+      if (actual === null || String(actual).toLowerCase() === expected) {
+        self.install(addon);
+        return;
+      }
+      call(self.external, 'DeleteFile', [archive], 0);
+      addon.percent = 0;
+      self.change(addon, 'damaged', '文件校验失败：下载的文件已损坏，已删除，请重新下载。',
+          '应为 SHA-256：' + expected + '\n实际：' + (actual ? String(actual) : '无法读取文件'));
+    });
   };
 
   // Unpacks the finished archive and places the files the add-on puts into the game folder.
@@ -329,7 +442,7 @@ var ZevaPortal = (function () {
       return;
     }
     this.change(addon, 'installing', '正在解压……');
-    var archive = paths.appPath + 'Downloads' + sep + addon.info.file;
+    var archive = this.archivePath(addon);
     var target = withSeparator(base, sep);
     if (unpack.folder) target = withSeparator(target + localFolder(unpack.folder, sep), sep);
     if (!call(this.external, 'UnzipFile', [archive, target], 0)) {
@@ -389,6 +502,8 @@ var ZevaPortal = (function () {
     loginFailureText: loginFailureText,
     loginAddress: loginAddress,
     formatSize: formatSize,
+    formatSpeed: formatSpeed,
+    formatTimeLeft: formatTimeLeft,
     absoluteUrl: absoluteUrl,
     AddonController: AddonController
   };

@@ -424,6 +424,9 @@ bool WebKitBrowser::HandleFrame(int fd, const std::vector<char>& frame) {
     case ScriptValue::Type::kInt32:
       value = Tag("d", g_variant_new_double(result.value.int32));
       break;
+    case ScriptValue::Type::kDouble:
+      value = Tag("d", g_variant_new_double(result.value.number));
+      break;
     case ScriptValue::Type::kBool:
       value = Tag("b", g_variant_new_boolean(result.value.boolean));
       break;

@@ -42,6 +42,10 @@ std::unique_ptr<IFileDownloader> CreateFileDownloader(const HttpClientOptions& o
   return std::make_unique<posix::CurlFileDownloader>(options);
 }
 
+std::unique_ptr<IDiskSpace> CreateDiskSpace() {
+  return std::make_unique<posix::PosixDiskSpace>();
+}
+
 std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {
   return posix::CreateCurlHttpClient(options);
 }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -399,6 +400,12 @@ std::u16string PosixFileSystem::ExecutablePath() {
     }
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::optional<uint64_t> PosixDiskSpace::FreeBytes(std::u16string_view folder) {
+  struct statvfs volume {};
+  if (::statvfs(ToNativePath(folder).c_str(), &volume) != 0) return std::nullopt;
+  return static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
 }
 
 }  // namespace zeva::posix

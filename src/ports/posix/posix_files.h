@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/disk_space.h"
 #include "platform/files.h"
 
 namespace zeva::posix {
@@ -21,6 +22,12 @@ class PosixFileSystem final : public IFileSystem {
   bool SetTimes(std::u16string_view path, const FileTimes& times) override;
   std::optional<int64_t> LocalTimeToFileTime(const LocalTime& local) override;
   std::u16string ExecutablePath() override;
+};
+
+// statvfs: the blocks left to unprivileged users.
+class PosixDiskSpace final : public IDiskSpace {
+ public:
+  std::optional<uint64_t> FreeBytes(std::u16string_view folder) override;
 };
 
 // Windows wildcard matching of one name: `*` and `?`, letter case ignored, "*.*" is "*".

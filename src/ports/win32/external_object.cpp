@@ -322,6 +322,10 @@ HRESULT ExternalObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
         V_VT(result) = VT_I4;
         V_I4(result) = outcome.value.int32;
         break;
+      case ScriptValue::Type::kDouble:
+        V_VT(result) = VT_R8;
+        V_R8(result) = outcome.value.number;
+        break;
       case ScriptValue::Type::kBool:
         V_VT(result) = VT_BOOL;
         V_BOOL(result) = outcome.value.boolean ? VARIANT_TRUE : VARIANT_FALSE;

@@ -38,6 +38,10 @@ std::unique_ptr<IFileDownloader> CreateFileDownloader(const HttpClientOptions&) 
   return std::make_unique<win32::UrlMonikerDownloader>();
 }
 
+std::unique_ptr<IDiskSpace> CreateDiskSpace() {
+  return std::make_unique<win32::Win32DiskSpace>();
+}
+
 std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options) {
   return win32::CreateWinHttpClient(options);
 }

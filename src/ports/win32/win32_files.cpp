@@ -258,4 +258,13 @@ std::u16string Win32FileSystem::ExecutablePath() {
   }
 }
 
+std::optional<uint64_t> Win32DiskSpace::FreeBytes(std::u16string_view folder) {
+  // A share's root is named with its trailing backslash; any folder may carry one.
+  std::wstring path = FilePath(folder);
+  if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
+  ULARGE_INTEGER available{};
+  if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+  return available.QuadPart;
+}
+
 }  // namespace zeva::win32

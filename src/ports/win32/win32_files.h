@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/disk_space.h"
 #include "platform/files.h"
 
 namespace zeva::win32 {
@@ -21,6 +22,12 @@ class Win32FileSystem final : public IFileSystem {
   bool SetTimes(std::u16string_view path, const FileTimes& times) override;
   std::optional<int64_t> LocalTimeToFileTime(const LocalTime& local) override;
   std::u16string ExecutablePath() override;
+};
+
+// GetDiskFreeSpaceExW: the bytes free to the caller (quotas taken off).
+class Win32DiskSpace final : public IDiskSpace {
+ public:
+  std::optional<uint64_t> FreeBytes(std::u16string_view folder) override;
 };
 
 }  // namespace zeva::win32
