@@ -15,6 +15,8 @@ namespace {
 constexpr unsigned kBufferSize = 16384;
 constexpr uLong kUtf8NamesFlag = 0x0800;
 constexpr uLong kEncryptedFlag = 0x0001;
+// An entry's data is written to its name followed by this, beside it.
+constexpr char16_t kPartSuffix[] = u".zeva-part";
 
 bool IsSeparator(char16_t c) {
   return c == u'/' || c == u'\\';
@@ -177,18 +179,40 @@ ExtractResult ArchiveExtractor::ExtractEntry(uint64_t index) {
   EnsureFolders(std::u16string_view(name).substr(0, split));
 
   const std::u16string path = m_target + name;
-  std::unique_ptr<IFileWriter> writer = m_files.CreateWithAttributes(path, entry->attributes);
+  // Checked here, before any data is written: the file itself is replaced by a rename,
+  // which some systems would allow over a read-only file.
+  const std::optional<uint32_t> existing = m_files.GetAttributes(path);
+  if (existing && (*existing & (kAttrReadOnly | kAttrDirectory))) {
+    return ExtractResult::kCreateFailed;
+  }
+  // Written beside its place and moved there only once it checked out, as the settings
+  // file is: a damaged entry, a full disk or a killed process never leaves part of a file
+  // under the entry's name, and the file that was there stays until then. The part stays
+  // writable, so that it can be removed; the read-only bit comes once the file is in place.
+  const std::u16string part = path + kPartSuffix;
+  std::unique_ptr<IFileWriter> writer =
+      m_files.CreateWithAttributes(part, entry->attributes & ~kAttrReadOnly);
   if (!writer) return ExtractResult::kCreateFailed;
   if (!m_buffer) m_buffer = std::make_unique<char[]>(kBufferSize);
   ExtractResult result = WriteEntryData(*writer, *entry);
   const bool closed = writer->Close();
   if (result == ExtractResult::kOk && !closed) result = ExtractResult::kWriteFailed;
-  // Times only on a whole file: a broken one keeps the time it was written at.
   if (result == ExtractResult::kOk &&
       (entry->times.creation || entry->times.lastAccess || entry->times.lastWrite)) {
-    m_files.SetTimes(path, entry->times);
+    m_files.SetTimes(part, entry->times);
   }
-  return result;
+  // A file in use cannot be replaced: that, like the file's creation, is a create failure.
+  if (result == ExtractResult::kOk && !m_files.Move(part, path)) {
+    result = ExtractResult::kCreateFailed;
+  }
+  if (result != ExtractResult::kOk) {
+    m_files.Remove(part);
+    return result;
+  }
+  if ((entry->attributes & kAttrReadOnly) && !m_files.SetAttributes(path, entry->attributes)) {
+    return ExtractResult::kWriteFailed;
+  }
+  return ExtractResult::kOk;
 }
 
 ExtractResult ArchiveExtractor::WriteEntryData(IFileWriter& writer, const EntryInfo& entry) {

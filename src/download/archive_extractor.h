@@ -51,8 +51,10 @@ class ArchiveExtractor {
   std::optional<uint64_t> EntryCount();
   // The entry's information; the last one read is kept, so asking again costs nothing.
   const EntryInfo* GetEntry(uint64_t index);
-  // Creates the folder or writes the file of one entry, with its attributes, and its times
-  // once the whole file is written.
+  // Creates the folder or writes the file of one entry, with its attributes and times. The
+  // file is written as "<name>.zeva-part" beside its place and takes the name only once its
+  // size and CRC checked out; a failed entry removes its part and leaves the file that was
+  // there before.
   ExtractResult ExtractEntry(uint64_t index);
   void CloseArchive();
 

@@ -6,6 +6,7 @@
 
 #include "download/download_path.h"
 #include "download/reply_headers.h"
+#include "download/resume_validator.h"
 #include "game/paths.h"
 
 namespace zeva {
@@ -15,6 +16,16 @@ constexpr std::u16string_view kUserAgent = u"MSIE";
 constexpr uint32_t kStatusOk = 200;
 constexpr uint32_t kStatusPartial = 206;
 constexpr uint32_t kStatusRangeNotSatisfiable = 416;
+
+// Whether a reply's validator of the kind kept (a tag, or a date) names another version of
+// the file than the kept one.
+bool IsAnotherVersion(const std::string& kept, const std::optional<std::string>& etag,
+                      const std::optional<std::string>& lastModified) {
+  const std::optional<std::string> now = kept.front() == '"'
+                                             ? ResumeValidator(etag, std::nullopt)
+                                             : ResumeValidator(std::nullopt, lastModified);
+  return now && *now != kept;
+}
 
 }  // namespace
 
@@ -86,6 +97,10 @@ int32_t DownloadEngine::StartTransfer(std::u16string_view url, std::u16string_vi
   transfer->file = m_platform.files.OpenForAppend(path);
   if (!transfer->file) return 0;
   transfer->startOffset = transfer->file->Size();
+  transfer->path = path;
+  if (transfer->startOffset > 0) {
+    transfer->validator = LoadResumeValidator(m_platform.files, path);
+  }
   transfer->session = m_http.OpenSession(kUserAgent);
   if (!transfer->session) return 0;  // the file closes with the record
 
@@ -103,6 +118,8 @@ void DownloadEngine::SendRequest(Transfer& transfer, std::u16string_view url) {
   // An empty file asks for everything; a partial one for the rest, open-ended.
   if (transfer.startOffset > 0) {
     headerLines.push_back("Range: bytes=" + std::to_string(transfer.startOffset) + "-");
+    // The rest only of the file the part came from: a file changed since comes whole (200).
+    if (transfer.validator) headerLines.push_back("If-Range: " + *transfer.validator);
   }
   transfer.request = transfer.session->OpenRequest(url, headerLines, transfer);
   // Once sent, the transfer belongs to its handler: it is not touched here again.
@@ -158,6 +175,10 @@ void DownloadEngine::OnHeaders(Transfer& transfer) {
   const std::optional<std::string> lengthHeader = request.Header("Content-Length");
   const std::optional<uint64_t> length =
       lengthHeader ? ParseContentLength(*lengthHeader) : std::nullopt;
+  const uint64_t bodyLength = length.value_or(0);
+  const std::optional<std::string> etag = request.Header("ETag");
+  const std::optional<std::string> lastModified = request.Header("Last-Modified");
+  const std::optional<std::string> validator = ResumeValidator(etag, lastModified);
 
   if (status == kStatusOk) {
     // The whole file, whatever was asked for: start the file again rather than splice it.
@@ -165,10 +186,37 @@ void DownloadEngine::OnHeaders(Transfer& transfer) {
       if (!transfer.file->Truncate()) return FinishTransfer(transfer, kEventFailed);
       transfer.startOffset = 0;
     }
+    // Kept before the first byte is written, so a part on disk always has its own.
+    if (!StoreResumeValidator(m_platform.files, transfer.path, validator)) {
+      return FinishTransfer(transfer, kEventFailed);
+    }
+    transfer.validator = validator;
+    transfer.expectedEnd = bodyLength;
   } else if (status == kStatusPartial) {
-    const std::optional<std::string> range = request.Header("Content-Range");
-    const std::optional<uint64_t> first = range ? ParseContentRangeStart(*range) : std::nullopt;
-    if (first != transfer.startOffset) return FinishTransfer(transfer, kEventFailed);
+    const std::optional<std::string> rangeHeader = request.Header("Content-Range");
+    const std::optional<ContentRange> range =
+        rangeHeader ? ParseContentRange(*rangeHeader) : std::nullopt;
+    if (!range || range->first != transfer.startOffset) {
+      return FinishTransfer(transfer, kEventFailed);
+    }
+    // A server that ignores If-Range sends the rest of a file that changed: the part on
+    // disk is of no use, and the next download starts from the first byte.
+    if (transfer.validator && IsAnotherVersion(*transfer.validator, etag, lastModified)) {
+      transfer.file->Truncate();
+      StoreResumeValidator(m_platform.files, transfer.path, std::nullopt);
+      return FinishTransfer(transfer, kEventFailed);
+    }
+    // The body ends where the range does, and the download only where the file does.
+    if (length && bodyLength != range->last - range->first + 1) {
+      return FinishTransfer(transfer, kEventFailed);
+    }
+    transfer.expectedEnd = range->completeLength.value_or(range->last + 1);
+    if (validator && validator != transfer.validator) {
+      if (!StoreResumeValidator(m_platform.files, transfer.path, validator)) {
+        return FinishTransfer(transfer, kEventFailed);
+      }
+      transfer.validator = validator;
+    }
   } else if (status == kStatusRangeNotSatisfiable) {
     // Nothing left to send: complete when the server's file is exactly ours. Its body is
     // never file data.
@@ -179,16 +227,16 @@ void DownloadEngine::OnHeaders(Transfer& transfer) {
   } else {
     return FinishTransfer(transfer, kEventFailed);
   }
-  transfer.totalSize = length ? transfer.startOffset + *length : 0;
+  transfer.totalSize = length ? transfer.startOffset + bodyLength : 0;
   transfer.received = 0;
   transfer.lastChunk = 0;
   if (!request.QueryDataAvailable()) FinishTransfer(transfer, kEventFailed);
 }
 
 void DownloadEngine::OnEndOfBody(Transfer& transfer) {
-  // A body that ends short of its announced length was cut off, not completed.
+  // A body that ends short of its announced length or range was cut off, not completed.
   const bool whole =
-      transfer.totalSize == 0 || transfer.startOffset + transfer.received == transfer.totalSize;
+      transfer.expectedEnd == 0 || transfer.startOffset + transfer.received == transfer.expectedEnd;
   FinishTransfer(transfer, whole ? kEventComplete : kEventFailed);
 }
 
@@ -204,6 +252,8 @@ void DownloadEngine::FinishTransfer(Transfer& transfer, int32_t code) {
   // Closed before the report, so a page told "complete" may use the file at once.
   const bool closed = transfer.file->Close();
   if (!closed && code == kEventComplete) code = kEventFailed;
+  // A whole file needs no validator: a later download of it asks for nothing more.
+  if (code == kEventComplete) StoreResumeValidator(m_platform.files, transfer.path, std::nullopt);
   transfer.completion(code, transfer);
   delete &transfer;
 

@@ -39,6 +39,17 @@ bool TakeUnit(std::string_view& text) {
   return true;
 }
 
+// Sent back in a request header exactly as it came: no control characters, nothing a
+// transport might recode.
+bool IsPrintableAscii(std::string_view text) {
+  constexpr size_t kMaxValidator = 256;
+  if (text.empty() || text.size() > kMaxValidator) return false;
+  for (const char c : text) {
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<uint64_t> ParseContentLength(std::string_view value) {
@@ -47,7 +58,7 @@ std::optional<uint64_t> ParseContentLength(std::string_view value) {
   return number && value.empty() ? number : std::nullopt;
 }
 
-std::optional<uint64_t> ParseContentRangeStart(std::string_view value) {
+std::optional<ContentRange> ParseContentRange(std::string_view value) {
   value = Trim(value);
   if (!TakeUnit(value)) return std::nullopt;
   const std::optional<uint64_t> first = TakeNumber(value);
@@ -56,10 +67,10 @@ std::optional<uint64_t> ParseContentRangeStart(std::string_view value) {
   const std::optional<uint64_t> last = TakeNumber(value);
   if (!last || *last < *first || value.empty() || value.front() != '/') return std::nullopt;
   value.remove_prefix(1);
-  if (value == "*") return first;
+  if (value == "*") return ContentRange{*first, *last, std::nullopt};
   const std::optional<uint64_t> length = TakeNumber(value);
   if (!length || !value.empty() || *last >= *length) return std::nullopt;
-  return first;
+  return ContentRange{*first, *last, length};
 }
 
 std::optional<uint64_t> ParseUnsatisfiedRangeLength(std::string_view value) {
@@ -70,6 +81,19 @@ std::optional<uint64_t> ParseUnsatisfiedRangeLength(std::string_view value) {
   value.remove_prefix(2);
   const std::optional<uint64_t> length = TakeNumber(value);
   return length && value.empty() ? length : std::nullopt;
+}
+
+std::optional<std::string> ResumeValidator(const std::optional<std::string>& etag,
+                                           const std::optional<std::string>& lastModified) {
+  // A weak tag ("W/...") may not be used for a range.
+  if (etag && IsPrintableAscii(*etag) && etag->size() >= 2 && etag->front() == '"' &&
+      etag->find('"', 1) == etag->size() - 1 && etag->find(' ') == std::string::npos) {
+    return etag;
+  }
+  if (lastModified && IsPrintableAscii(*lastModified) && lastModified->front() != '"') {
+    return lastModified;
+  }
+  return std::nullopt;
 }
 
 }  // namespace zeva

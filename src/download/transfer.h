@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/files.h"
 #include "platform/http.h"
@@ -52,8 +54,12 @@ struct Transfer final : IHttpEvents {
   std::unique_ptr<IHttpRequest> request;
   uint64_t received = 0;
   uint64_t startOffset = 0;
-  uint64_t totalSize = 0;  // 0 when the reply gave no length
+  uint64_t totalSize = 0;    // 0 when the reply gave no length
+  uint64_t expectedEnd = 0;  // where the body must end; 0 when only the closed connection says
   std::unique_ptr<IFileWriter> file;
+  std::u16string path;  // the file; its validator is kept beside it
+  // The server's validator of the bytes on disk (resume_validator.h), sent as If-Range.
+  std::optional<std::string> validator;
   int32_t keyLow;
   int32_t keyHigh;
   CompletionRoutine completion;

@@ -92,6 +92,9 @@ class IFileSystem {
   virtual std::unique_ptr<IFileWriter> CreateWithAttributes(std::u16string_view path,
                                                             uint32_t attributes) = 0;
   virtual bool SetTimes(std::u16string_view path, const FileTimes& times) = 0;
+  // Gives an existing file the read-only, hidden, system and archive bits of `attributes`
+  // (ports without the last three set only read-only).
+  virtual bool SetAttributes(std::u16string_view path, uint32_t attributes) = 0;
   // A local time as a file time (UTC), by the system's time zone rules for that date;
   // nothing when the fields are out of range or the system cannot convert them.
   virtual std::optional<int64_t> LocalTimeToFileTime(const LocalTime& local) = 0;

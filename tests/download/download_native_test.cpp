@@ -1,5 +1,5 @@
 // Cases only the native build can set up: TLS with a test authority, a full disk, nginx as
-// the peer, and a client process killed in the middle of a transfer.
+// the peer, and a client process killed in the middle of a transfer or of an extraction.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -8,7 +8,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
+#include "download/archive_extractor.h"
 #include "download_fixture.h"
 #include "support/fault_server.h"
 #include "support/nginx_peer.h"
@@ -109,10 +111,9 @@ TEST_F(NginxDownloadTest, TwentyConcurrentDownloadsMatchTheirSources) {
   }
 }
 
-// The driver is built beside this test program.
-std::string DriverPath() {
-  return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "zeva_download_driver")
-      .string();
+// The drivers are built beside this test program.
+std::string DriverPath(const char* name = "zeva_download_driver") {
+  return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
 }
 
 TEST_F(DownloadTest, ClientKilledMidTransferLeavesAFileThatResumesExactly) {
@@ -162,6 +163,63 @@ TEST_F(DownloadTest, ClientKilledMidTransferLeavesAFileThatResumesExactly) {
   EXPECT_EQ(Sha256Hex(ReadBytes(OnDisk(Utf8ToUtf16(name)))), Sha256Hex(source));
   const auto seen = m_peer.Requests();
   EXPECT_EQ(seen->back().range, "bytes=" + std::to_string(partial.size()) + "-");
+}
+
+TEST(KilledExtractionTest, NoFileUnderAnEntrysNameIsEverPartial) {
+  TempFolder folder;
+  constexpr size_t kEntrySize = 16 << 20;
+  constexpr int kEntries = 6;
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < kEntries; ++i) {
+    entries.emplace_back(BlobName(kEntrySize, 70 + i), MakeBlob(kEntrySize, 70 + i));
+  }
+  const std::u16string archive = folder / u"addon.zip";
+  WriteBytes(archive, MakeStoredZip(std::move(entries)));
+  // Every entry replaces a file of an older add-on.
+  const std::u16string target = folder / u"game" + kPathSeparator;
+  std::filesystem::create_directories(NativePath(target));
+  for (int i = 0; i < kEntries; ++i) {
+    WriteBytes(target + Utf8ToUtf16(BlobName(kEntrySize, 70 + i)), "before");
+  }
+  const auto listing = [&] {
+    std::map<std::string, uintmax_t> sizes;
+    for (const auto& entry : std::filesystem::directory_iterator(NativePath(target))) {
+      std::error_code gone;  // a file renamed away meanwhile
+      sizes[entry.path().filename().string()] = entry.file_size(gone);
+    }
+    return sizes;
+  };
+  const auto before = listing();
+
+  const std::string driver = DriverPath("zeva_unzip_driver");
+  const std::string archiveArg = NativePath(archive).string(), targetArg = NativePath(target);
+  const char* argv[] = {driver.c_str(), archiveArg.c_str(), targetArg.c_str(), nullptr};
+  pid_t pid = -1;
+  ASSERT_EQ(
+      ::posix_spawn(&pid, driver.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+  // Killed as soon as the folder shows that writing has begun.
+  int status = 0;
+  bool ended = false;
+  while (listing() == before && !ended) ended = ::waitpid(pid, &status, WNOHANG) == pid;
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  int replaced = 0;
+  for (int i = 0; i < kEntries; ++i) {
+    const std::string bytes = ReadBytes(target + Utf8ToUtf16(BlobName(kEntrySize, 70 + i)));
+    if (bytes == "before") continue;
+    EXPECT_EQ(Sha256Hex(bytes), Sha256Hex(MakeBlob(kEntrySize, 70 + i))) << i;
+    ++replaced;
+  }
+  EXPECT_LT(replaced, kEntries);
+
+  // The next extraction completes, and nothing but the entries is left.
+  TestPlatform port;
+  ASSERT_EQ(UnzipFile(port.platform, archive, target), 1);
+  EXPECT_EQ(listing().size(), static_cast<size_t>(kEntries));
 }
 
 }  // namespace

@@ -48,11 +48,35 @@ TEST(ReplyHeadersTest, ContentLengthIsDigitsOnly) {
 }
 
 TEST(ReplyHeadersTest, ContentRangeOfAPartialReply) {
-  EXPECT_EQ(ParseContentRangeStart("bytes 1000-99999/100000"), 1000u);
-  EXPECT_EQ(ParseContentRangeStart("Bytes 0-0/*"), 0u);
+  const auto range = ParseContentRange("bytes 1000-4999/100000");
+  ASSERT_TRUE(range);
+  EXPECT_EQ(range->first, 1000u);
+  EXPECT_EQ(range->last, 4999u);
+  EXPECT_EQ(range->completeLength, 100000u);
+  EXPECT_EQ(ParseContentRange("Bytes 0-0/*")->completeLength, std::nullopt);
   for (const char* bad : {"", "bytes */100", "bytes 10-5/100", "bytes 0-100/100", "items 0-1/2",
                           "bytes 1-", "bytes1-2/3", "bytes -1-2/3", "bytes 1-2/3x"}) {
-    EXPECT_FALSE(ParseContentRangeStart(bad)) << bad;
+    EXPECT_FALSE(ParseContentRange(bad)) << bad;
+  }
+}
+
+TEST(ReplyHeadersTest, ResumeValidatorIsAStrongETagElseTheDate) {
+  const std::string date = "Mon, 01 Jan 2024 00:00:00 GMT";
+  const std::string control = "Mon, 01 Jan 2024\r\nX: 1";
+  const struct {
+    std::optional<std::string> etag, lastModified, expected;
+  } cases[] = {
+      {"\"abc\"", date, "\"abc\""},
+      {"W/\"abc\"", date, date},  // a weak tag cannot ask for a range
+      {"\"a\"b\"", date, date},   // not one quoted tag
+      {"W/\"abc\"", std::nullopt, std::nullopt},
+      {std::nullopt, control, std::nullopt},
+      {std::nullopt, "\"quoted\"", std::nullopt},  // a date must not pass for a tag
+      {"\"" + std::string(300, 'x') + "\"", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ResumeValidator(c.etag, c.lastModified), c.expected)
+        << c.etag.value_or("-") << " / " << c.lastModified.value_or("-");
   }
 }
 
@@ -119,6 +143,7 @@ struct ScriptedReply {
   bool send = true;
   uint32_t status = 200;
   std::optional<std::string> contentLength;
+  std::optional<std::string> contentRange;
   std::string body;
   bool zeroByteRead = false;  // the read after the body's bytes completes with nothing
 };
@@ -168,7 +193,8 @@ class ScriptedRequest final : public IHttpRequest {
   }
   std::optional<uint32_t> StatusCode() override { return m_play->reply.status; }
   std::optional<std::string> Header(std::string_view name) override {
-    return name == "Content-Length" ? m_play->reply.contentLength : std::nullopt;
+    if (name == "Content-Length") return m_play->reply.contentLength;
+    return name == "Content-Range" ? m_play->reply.contentRange : std::nullopt;
   }
   void Cancel() override {}
 
@@ -247,6 +273,32 @@ TEST_F(ScriptedDownloadTest, BodyShorterThanItsLengthFails) {
   ASSERT_EQ(engine.DownloadFile(u"http://h/x", u"x.bin", 1, 4), 1);
   EXPECT_EQ(m_page.WaitForEnd(1, 4).code, -1);
   EXPECT_EQ(ReadBytes(OnDisk(u"x.bin")), "abc");  // kept, to be continued
+}
+
+TEST_F(ScriptedDownloadTest, PartialReplyEndsWhereItsRangeSays) {
+  const struct {
+    const char* range;
+    std::optional<std::string> length;
+    int32_t end;
+    const char* written;
+  } cases[] = {
+      {"bytes 0-9/10", std::nullopt, -1, "abcdef"},  // the connection closed four bytes early
+      {"bytes 0-5/6", std::nullopt, 2, "abcdef"},
+      {"bytes 0-5/*", std::nullopt, 2, "abcdef"},
+      {"bytes 0-5/10", "6", -1, "abcdef"},  // the whole range, but not the whole file
+      {"bytes 0-9/10", "6", -1, ""},        // a length the range contradicts
+  };
+  int32_t key = 0;
+  for (const auto& c : cases) {
+    ScriptedHttp http(
+        {.status = 206, .contentLength = c.length, .contentRange = c.range, .body = "abcdef"});
+    DownloadEngine engine(m_port.platform, m_page, http);
+    const std::u16string name = u"r" + std::u16string(1, static_cast<char16_t>(u'0' + key));
+    ASSERT_EQ(engine.DownloadFile(u"http://h/x", name, 2, key), 1);
+    EXPECT_EQ(m_page.WaitForEnd(2, key).code, c.end) << c.range;
+    EXPECT_EQ(ReadBytes(OnDisk(name)), c.written) << c.range;
+    ++key;
+  }
 }
 
 TEST_F(ScriptedDownloadTest, UnreadableLengthMeansNoPercentages) {

@@ -18,7 +18,7 @@ namespace zeva::test {
 
 #if defined(_WIN32)
 struct ServedRequest {
-  std::string path, target, range, userAgent;
+  std::string path, target, range, ifRange, userAgent;
 };
 #endif
 

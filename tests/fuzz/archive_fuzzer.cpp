@@ -89,9 +89,20 @@ class MemoryFiles final : public IFileSystem {
     Check(StaysInside(path) || path == kTarget, "folder outside the target");
     return entries.emplace(std::u16string(path), kAttrDirectory).second;
   }
-  bool Remove(std::u16string_view) override { return false; }
+  bool Remove(std::u16string_view path) override {
+    Check(StaysInside(path), "removal outside the target");
+    return entries.erase(std::u16string(path)) == 1;
+  }
   bool Copy(std::u16string_view, std::u16string_view) override { return false; }
-  bool Move(std::u16string_view, std::u16string_view) override { return false; }
+  bool Move(std::u16string_view source, std::u16string_view target) override {
+    Check(StaysInside(target) && target.size() > kTarget.size(), "file moved outside the target");
+    const auto it = entries.find(std::u16string(source));
+    if (it == entries.end()) return false;
+    const uint32_t attributes = it->second;
+    entries.erase(it);
+    entries[std::u16string(target)] = attributes;
+    return true;
+  }
   std::optional<std::string> ReadAll(std::u16string_view) override { return std::nullopt; }
   bool ReplaceContents(std::u16string_view, std::string_view) override { return false; }
   std::unique_ptr<IFileWriter> OpenForAppend(std::u16string_view) override { return nullptr; }
@@ -107,6 +118,11 @@ class MemoryFiles final : public IFileSystem {
   }
   bool SetTimes(std::u16string_view path, const FileTimes&) override {
     Check(entries.count(std::u16string(path)) == 1, "times set on a file never created");
+    return true;
+  }
+  bool SetAttributes(std::u16string_view path, uint32_t attributes) override {
+    Check(entries.count(std::u16string(path)) == 1, "attributes set on a file never created");
+    entries[std::u16string(path)] = attributes;
     return true;
   }
   std::optional<int64_t> LocalTimeToFileTime(const LocalTime& local) override {

@@ -52,11 +52,14 @@ class Stream {
 std::string Query(const std::string& target, const std::string& key) {
   const size_t q = target.find('?');
   if (q == std::string::npos) return {};
-  const std::string pattern = key + "=";
-  size_t at = target.find(pattern, q);
-  if (at == std::string::npos) return {};
-  at += pattern.size();
-  return target.substr(at, target.find('&', at) - at);
+  // Whole keys only: "v" is not the end of "nv".
+  for (size_t at = q; at != std::string::npos; at = target.find('&', at + 1)) {
+    if (target.compare(at + 1, key.size() + 1, key + "=") == 0) {
+      const size_t value = at + key.size() + 2;
+      return target.substr(value, target.find('&', value) - value);
+    }
+  }
+  return {};
 }
 
 std::string HeaderValue(const std::string& head, const std::string& name) {
@@ -200,9 +203,10 @@ void FaultServer::Serve(int fd) {
       const std::string target = head.substr(space + 1, space2 - space - 1);
       const std::string path = target.substr(0, target.find('?'));
       const std::string range = HeaderValue(head, "Range");
+      const std::string ifRange = HeaderValue(head, "If-Range");
       {
         const std::lock_guard lock(m_mutex);
-        m_requests.push_back({path, target, range, HeaderValue(head, "User-Agent")});
+        m_requests.push_back({path, target, range, ifRange, HeaderValue(head, "User-Agent")});
       }
       auto reply = [&](int code, const std::string& headers, std::string_view body) {
         stream.Write(StatusLine(code) + headers + "Connection: close\r\n\r\n");
@@ -226,11 +230,26 @@ void FaultServer::Serve(int fd) {
       } else if (mode == "status") {
         const std::string body = "status " + rest;
         reply(std::atoi(rest.c_str()), withLength(body), body);
-      } else if (const std::optional<std::string> file = FileFor(rest); !file) {
+      } else if (std::optional<std::string> file = FileFor(rest); !file) {
         reply(404, withLength("not found"), "not found");
       } else {
+        const auto version = static_cast<uint32_t>(std::atoi(Query(target, "v").c_str()));
+        file = ChangedVersion(std::move(*file), version);
+        const std::string validators = Query(target, "validators");
+        const std::string etag = "\"" + rest + "-v" + std::to_string(version) + "\"";
+        const std::string date = "Mon, 01 Jan 2024 " + std::string(version % 24 < 10 ? "0" : "") +
+                                 std::to_string(version % 24) + ":00:00 GMT";
+        std::string validatorHeaders;
+        if (validators.empty()) validatorHeaders = "ETag: " + etag + "\r\n";
+        if (validators == "weak") validatorHeaders = "ETag: W/" + etag + "\r\n";
+        if (validators != "none") validatorHeaders += "Last-Modified: " + date + "\r\n";
+        // If-Range compares strongly: a weak tag never matches.
+        const bool rangeStands = ifRange.empty() || mode == "ignore-if-range" ||
+                                 (validators.empty() && ifRange == etag) ||
+                                 (validators != "none" && ifRange == date);
         const uint64_t size = file->size();
-        const std::optional<uint64_t> asked = RangeStart(range);
+        const std::optional<uint64_t> asked =
+            rangeStands ? RangeStart(range) : std::optional<uint64_t>();
         if (mode == "always-416") {
           reply(416,
                 "Content-Range: bytes */" + std::to_string(size + 7) + "\r\n" +
@@ -244,17 +263,17 @@ void FaultServer::Serve(int fd) {
           uint64_t from = mode == "ignore-range" ? 0 : asked.value_or(0);
           int code = asked && mode != "ignore-range" ? 206 : 200;
           if (mode == "wrong-range" && asked) from = std::min(*asked + 1, size - 1);
-          std::string headers;
+          std::string headers = validatorHeaders;
           if (code == 206) {
             headers += "Content-Range: bytes " + std::to_string(from) + "-" +
                        std::to_string(size - 1) + "/" + std::to_string(size) + "\r\n";
           }
-          if (mode != "no-length") {
+          if (mode != "no-length" && mode != "drop-no-length") {
             headers += "Content-Length: " + std::to_string(size - from) + "\r\n";
           }
           stream.Write(StatusLine(code) + headers + "Connection: close\r\n\r\n");
           std::string_view body = std::string_view(*file).substr(from);
-          if (mode == "drop") {
+          if (mode == "drop" || mode == "drop-no-length") {
             const uint64_t at = std::stoull("0" + Query(target, "at"));
             body = body.substr(0, at > from ? at - from : 0);
             stream.Write(body);

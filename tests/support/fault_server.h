@@ -7,10 +7,17 @@
 //   /always-416/NAME     416 naming a length other than the file's
 //   /no-length/NAME      like /file, without Content-Length (the end is the closed connection)
 //   /drop/NAME?at=K      announces the full length, closes after byte K of the file
+//   /drop-no-length/NAME?at=K  like /drop, without Content-Length
+//   /ignore-if-range/NAME  like /file, but a range is served whatever If-Range names
 //   /drip/NAME?chunk=C&ms=T  like /file, C bytes every T milliseconds
 //   /redirect/N/NAME     N redirects (302), then /file/NAME
 //   /status/CODE         that status with a short body
 //   /NAME                like /file/NAME, with any query ("/ajax.php?..." for an added "ajax.php")
+// A file's replies carry a strong ETag and a Last-Modified date of its version; "v=K" in the
+// query serves version K (ChangedVersion: the file as if changed on the server), and
+// "validators=" chooses what is sent: "date" (only the date), "weak" (a weak ETag and the
+// date) or "none". A Range with an If-Range that names neither validator of the version
+// served gets the whole file (200), as HTTP asks.
 #pragma once
 
 #include <atomic>
@@ -27,8 +34,9 @@ namespace zeva::test {
 
 struct ServedRequest {
   std::string path;
-  std::string target;  // path and query as sent
-  std::string range;   // the Range header, empty when none
+  std::string target;   // path and query as sent
+  std::string range;    // the Range header, empty when none
+  std::string ifRange;  // the If-Range header, empty when none
   std::string userAgent;
 };
 

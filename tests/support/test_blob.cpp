@@ -1,6 +1,7 @@
 #include "support/test_blob.h"
 
 #include <charconv>
+#include <utility>
 
 namespace zeva::test {
 
@@ -43,45 +44,58 @@ std::string ZipBlobName(size_t size, uint32_t seed) {
 }
 
 std::string MakeZipBlob(size_t size, uint32_t seed) {
-  const std::string entry = BlobName(size, seed);
-  const std::string data = MakeBlob(size, seed);
-  const uint32_t crc = Crc32(data);
-  const auto length = static_cast<uint32_t>(size);
+  return MakeStoredZip({{BlobName(size, seed), MakeBlob(size, seed)}});
+}
+
+std::string MakeStoredZip(std::vector<std::pair<std::string, std::string>> entries) {
+  struct Record {
+    std::string name;
+    uint32_t crc, length, offset;
+  };
   // The fields both headers share: method 0 (stored), DOS date 1 January 2020, sizes, name.
-  const auto common = [&](std::string& out) {
+  const auto common = [](std::string& out, const Record& r) {
     PutLittle(out, 0, 2);  // flags
     PutLittle(out, 0, 2);  // method
     PutLittle(out, 0, 2);  // time
     PutLittle(out, 0x5021, 2);
-    PutLittle(out, crc, 4);
-    PutLittle(out, length, 4);
-    PutLittle(out, length, 4);
-    PutLittle(out, static_cast<uint32_t>(entry.size()), 2);
+    PutLittle(out, r.crc, 4);
+    PutLittle(out, r.length, 4);
+    PutLittle(out, r.length, 4);
+    PutLittle(out, static_cast<uint32_t>(r.name.size()), 2);
     PutLittle(out, 0, 2);  // extra field
   };
   std::string zip;
-  PutLittle(zip, 0x04034B50, 4);
-  PutLittle(zip, 20, 2);  // version needed: 2.0
-  common(zip);
-  zip += entry;
-  zip += data;
+  std::vector<Record> records;
+  for (auto& [name, data] : entries) {
+    records.push_back(
+        {name, Crc32(data), static_cast<uint32_t>(data.size()), static_cast<uint32_t>(zip.size())});
+    PutLittle(zip, 0x04034B50, 4);
+    PutLittle(zip, 20, 2);  // version needed: 2.0
+    common(zip, records.back());
+    zip += name;
+    zip += data;
+    std::string().swap(data);  // the archive holds it now
+  }
   const auto directoryStart = static_cast<uint32_t>(zip.size());
-  PutLittle(zip, 0x02014B50, 4);
-  PutLittle(zip, 20, 2);  // made by
-  PutLittle(zip, 20, 2);  // needed
-  common(zip);
-  PutLittle(zip, 0, 2);  // comment
-  PutLittle(zip, 0, 2);  // disk
-  PutLittle(zip, 0, 2);  // internal attributes
-  PutLittle(zip, 0, 4);  // external attributes
-  PutLittle(zip, 0, 4);  // local header offset
-  zip += entry;
+  for (const Record& r : records) {
+    PutLittle(zip, 0x02014B50, 4);
+    PutLittle(zip, 20, 2);  // made by
+    PutLittle(zip, 20, 2);  // needed
+    common(zip, r);
+    PutLittle(zip, 0, 2);  // comment
+    PutLittle(zip, 0, 2);  // disk
+    PutLittle(zip, 0, 2);  // internal attributes
+    PutLittle(zip, 0, 4);  // external attributes
+    PutLittle(zip, r.offset, 4);
+    zip += r.name;
+  }
   const auto directorySize = static_cast<uint32_t>(zip.size()) - directoryStart;
+  const auto count = static_cast<uint32_t>(records.size());
   PutLittle(zip, 0x06054B50, 4);
   PutLittle(zip, 0, 2);
   PutLittle(zip, 0, 2);
-  PutLittle(zip, 1, 2);
-  PutLittle(zip, 1, 2);
+  PutLittle(zip, count, 2);
+  PutLittle(zip, count, 2);
   PutLittle(zip, directorySize, 4);
   PutLittle(zip, directoryStart, 4);
   PutLittle(zip, 0, 2);
@@ -107,6 +121,12 @@ std::optional<std::string> BlobForName(std::string_view name) {
   if (error2 != std::errc() || last != name.data() + name.size()) return std::nullopt;
   if (size > (size_t{1} << 30)) return std::nullopt;
   return zip ? MakeZipBlob(size, seed) : MakeBlob(size, seed);
+}
+
+std::string ChangedVersion(std::string bytes, uint32_t version) {
+  const auto mask = static_cast<char>(version % 255 + (version ? 1 : 0));
+  for (char& c : bytes) c = static_cast<char>(c ^ mask);
+  return bytes;
 }
 
 }  // namespace zeva::test

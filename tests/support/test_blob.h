@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zeva::test {
 
@@ -17,8 +19,14 @@ std::string BlobName(size_t size, uint32_t seed);
 // MakeBlob(size, seed); served as "zip-<size>-<seed>".
 std::string MakeZipBlob(size_t size, uint32_t seed);
 std::string ZipBlobName(size_t size, uint32_t seed);
+// A ZIP archive that stores its entries (name, bytes) uncompressed, in this order.
+std::string MakeStoredZip(std::vector<std::pair<std::string, std::string>> entries);
 
 // The bytes a blob or ZIP blob name stands for; nothing for other names.
 std::optional<std::string> BlobForName(std::string_view name);
+
+// The same file after it changed on the server (version 0: unchanged): as long, every byte
+// different.
+std::string ChangedVersion(std::string bytes, uint32_t version);
 
 }  // namespace zeva::test

@@ -55,6 +55,9 @@ class TestFileSystem final : public IFileSystem {
     ++setTimesCount;
     return m_real->SetTimes(path, times);
   }
+  bool SetAttributes(std::u16string_view path, uint32_t attributes) override {
+    return m_real->SetAttributes(path, attributes);
+  }
   std::optional<int64_t> LocalTimeToFileTime(const LocalTime& local) override {
     return m_real->LocalTimeToFileTime(local);
   }

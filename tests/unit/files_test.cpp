@@ -166,6 +166,11 @@ TEST_F(FilesTest, CreateWithAttributesAndSetTimes) {
   EXPECT_TRUE(writer->Close());
   EXPECT_EQ(ReadBytes(file), "new");
   EXPECT_TRUE(*m_files->GetAttributes(file) & kAttrReadOnly);
+  ASSERT_TRUE(m_files->SetAttributes(file, kAttrArchive));
+  EXPECT_FALSE(*m_files->GetAttributes(file) & kAttrReadOnly);
+  ASSERT_TRUE(m_files->SetAttributes(file, kAttrReadOnly | kAttrArchive));
+  EXPECT_TRUE(*m_files->GetAttributes(file) & kAttrReadOnly);
+  EXPECT_FALSE(m_files->SetAttributes(m_folder / u"missing.dll", kAttrArchive));
 
   // 2020-01-02 03:04:05 UTC in Windows file time units.
   const int64_t when = (1577934245LL + 11644473600LL) * 10000000LL;

@@ -369,6 +369,16 @@ bool PosixFileSystem::SetTimes(std::u16string_view path, const FileTimes& times)
   return ::utimensat(AT_FDCWD, ToNativePath(path).c_str(), values, 0) == 0;
 }
 
+bool PosixFileSystem::SetAttributes(std::u16string_view path, uint32_t attributes) {
+  const std::string native = ToNativePath(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  // Read-only drops every write bit; writable gives back those a new file would have.
+  const mode_t mode = (attributes & kAttrReadOnly) ? st.st_mode & 07555
+                                                   : (st.st_mode & 07777) | (NewFileMode() & 0222);
+  return (st.st_mode & 07777) == mode || ::chmod(native.c_str(), mode) == 0;
+}
+
 std::optional<int64_t> PosixFileSystem::LocalTimeToFileTime(const LocalTime& local) {
   if (local.month < 1 || local.month > 12 || local.day < 1 || local.day > 31 || local.hour < 0 ||
       local.hour > 23 || local.minute < 0 || local.minute > 59 || local.second < 0 ||

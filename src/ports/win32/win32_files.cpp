@@ -218,6 +218,12 @@ bool Win32FileSystem::SetTimes(std::u16string_view path, const FileTimes& times)
   return ok;
 }
 
+bool Win32FileSystem::SetAttributes(std::u16string_view path, uint32_t attributes) {
+  constexpr DWORD kSettable = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
+  const DWORD bits = attributes & kSettable;
+  return ::SetFileAttributesW(FilePath(path).c_str(), bits ? bits : FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
 std::optional<int64_t> Win32FileSystem::LocalTimeToFileTime(const LocalTime& local) {
   if (local.year < 1601 || local.year > 30827) return std::nullopt;
   SYSTEMTIME fields{};

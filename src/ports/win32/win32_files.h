@@ -20,6 +20,7 @@ class Win32FileSystem final : public IFileSystem {
   std::unique_ptr<IFileWriter> CreateWithAttributes(std::u16string_view path,
                                                     uint32_t attributes) override;
   bool SetTimes(std::u16string_view path, const FileTimes& times) override;
+  bool SetAttributes(std::u16string_view path, uint32_t attributes) override;
   std::optional<int64_t> LocalTimeToFileTime(const LocalTime& local) override;
   std::u16string ExecutablePath() override;
 };
