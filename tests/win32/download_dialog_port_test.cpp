@@ -163,9 +163,10 @@ class DownloadDialogPortTest : public ::testing::Test {
   Win32WindowSystem m_windows;
   Win32Dialogs m_dialogs;
   RecordingShell m_shell;
-  const Platform m_platform{m_test.files,   *m_test.codec,    m_test.adapters, m_test.instance,
-                            m_windows,      m_test.registry,  m_dialogs,       m_shell,
-                            m_test.toolkit, m_test.autostart, m_test.login,    *m_test.downloader};
+  const Platform m_platform{m_test.files,    *m_test.codec,    m_test.adapters, m_test.instance,
+                            m_windows,       m_test.registry,  m_dialogs,       m_shell,
+                            m_test.toolkit,  m_test.autostart, m_test.login,    *m_test.downloader,
+                            m_test.diskSpace};
   Win32DialogFactory m_factory;
   HWND m_owner = nullptr;
   Clock::time_point m_ended;
