@@ -9,6 +9,7 @@
 
 #include "download/archive_extractor.h"
 #include "download/entry_name.h"
+#include "fuzz_check.h"
 #include "platform/port.h"
 
 namespace zeva {
@@ -16,13 +17,6 @@ namespace {
 
 const std::u16string kTarget = u"T/";
 constexpr uint64_t kFileLimit = 1 << 20;  // a bomb is refused like a full disk
-
-void Check(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-  }
-}
 
 bool IsSeparator(char16_t c) {
   return c == u'/' || c == u'\\';

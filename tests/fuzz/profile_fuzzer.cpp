@@ -6,18 +6,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_check.h"
 #include "game/ini_document.h"
 #include "platform/port.h"
 
 namespace zeva {
 namespace {
-
-void Check(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-  }
-}
 
 ITextCodec& Codec() {
   static std::unique_ptr<ITextCodec> codec = CreateTextCodec();

@@ -8,17 +8,11 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz_check.h"
 #include "host/script_value.h"
 
 namespace zeva {
 namespace {
-
-void Check(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-  }
-}
 
 void FuzzNumbers(const uint8_t* data) {
   double number = 0;

@@ -119,11 +119,7 @@ void SaveScreen(const RECT& area, const std::wstring& path) {
 
 class DownloadDialogPortTest : public ::testing::Test {
  protected:
-  DownloadDialogPortTest() {
-    m_owner = ::CreateWindowExW(0, L"Static", L"ZEVA main window stand-in",
-                                WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
-                                ::GetModuleHandleW(nullptr), nullptr);
-  }
+  DownloadDialogPortTest() { m_owner = test::CreateMainWindowStandIn(); }
   ~DownloadDialogPortTest() override { ::DestroyWindow(m_owner); }
   void SetUp() override {
     if (!std::getenv("ZEVA_TEST_SERVER")) GTEST_SKIP() << "ZEVA_TEST_SERVER is not set";

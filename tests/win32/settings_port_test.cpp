@@ -26,6 +26,7 @@
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
 #include "test_desktop.h"
+#include "window_probes.h"
 
 namespace zeva::win32 {
 namespace {
@@ -445,11 +446,7 @@ void ActIn(HWND owner, const UserActions& actions, UserSight& sight) {
 
 class SettingsWindowTest : public ::testing::Test {
  protected:
-  SettingsWindowTest() {
-    m_owner = ::CreateWindowExW(0, L"Static", L"ZEVA main window stand-in",
-                                WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
-                                ::GetModuleHandleW(nullptr), nullptr);
-  }
+  SettingsWindowTest() { m_owner = test::CreateMainWindowStandIn(); }
   ~SettingsWindowTest() override { ::DestroyWindow(m_owner); }
 
   // Opens the settings window over the stand-in; `actions` are carried out while it is open.

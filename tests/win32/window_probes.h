@@ -11,6 +11,13 @@
 
 namespace zeva::test {
 
+// A visible 800 x 600 window at (0, 0) standing in for the main window as an owner.
+inline HWND CreateMainWindowStandIn() {
+  return ::CreateWindowExW(0, L"Static", L"ZEVA main window stand-in",
+                           WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
+                           ::GetModuleHandleW(nullptr), nullptr);
+}
+
 inline std::u16string TextOf(HWND window) {
   wchar_t text[256] = {};
   ::GetWindowTextW(window, text, 256);
