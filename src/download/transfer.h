@@ -17,7 +17,10 @@ namespace zeva {
 
 class DownloadEngine;
 
-inline constexpr size_t kReceiveBufferSize = 4096;
+// One read's worth. Each chunk is written before the next read, so this is also the size of
+// each write: at 4 KiB the system calls cost more than the bytes (a 1 GiB file took a quarter
+// of a million writes); 64 KiB costs less CPU than curl's own 100 KiB pieces.
+inline constexpr size_t kReceiveBufferSize = 64 * 1024;
 
 // What an HTTP event was, as the engine's handler sees it.
 enum class HttpStatus {
