@@ -139,13 +139,17 @@ void DownloadEngine::OnHttpStatus(Transfer& transfer, HttpStatus status, uint64_
     case HttpStatus::kHeadersAvailable:
       OnHeaders(transfer);
       break;
-    case HttpStatus::kDataAvailable:
+    case HttpStatus::kDataAvailable: {
       if (value == 0) {
         OnEndOfBody(transfer);
-      } else if (!request.ReadData(transfer.buffer.data(), transfer.buffer.size())) {
-        FinishTransfer(transfer, kEventFailed);
+        break;
       }
+      // No more than is there: a read of more may wait for the rest (WinHTTP fills the
+      // buffer), and a slow server's progress would then come a whole buffer at a time.
+      const auto size = static_cast<size_t>(std::min<uint64_t>(value, transfer.buffer.size()));
+      if (!request.ReadData(transfer.buffer.data(), size)) FinishTransfer(transfer, kEventFailed);
       break;
+    }
     case HttpStatus::kReadComplete: {
       const auto bytes = static_cast<uint32_t>(std::min<uint64_t>(value, transfer.buffer.size()));
       transfer.received += bytes;
