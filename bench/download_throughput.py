@@ -87,11 +87,13 @@ def main():
     url = f"http://127.0.0.1:{port}/big.bin"
     ours, theirs = [], []
     try:
+        contenders = [
+            ("zeva", [driver, client, url, "big.bin"], ours),
+            ("curl", ["curl", "-s", "-o", os.path.join(client, "curl.bin"), url], theirs),
+        ]
         for run in range(args.runs):
-            for name, command, results in (
-                ("zeva", [driver, client, url, "big.bin"], ours),
-                ("curl", ["curl", "-s", "-o", os.path.join(client, "curl.bin"), url], theirs),
-            ):
+            # Alternate who goes first, so neither always meets the other's writeback.
+            for name, command, results in contenders if run % 2 == 0 else contenders[::-1]:
                 # Each run starts from nothing on disk.
                 for leftover in ("Downloads/big.bin", "curl.bin"):
                     path = os.path.join(client, leftover)
