@@ -266,11 +266,10 @@ bool PosixFileSystem::Copy(std::u16string_view source, std::u16string_view targe
 bool PosixFileSystem::Move(std::u16string_view source, std::u16string_view target) {
   const std::string from = ToNativePath(source);
   const std::string to = ToNativePath(target);
-  struct stat st {};
-  if (::lstat(from.c_str(), &st) != 0) return false;
   if (IsReadOnlyFile(to)) return false;
   if (::rename(from.c_str(), to.c_str()) == 0) return true;
-  if (errno != EXDEV || !S_ISREG(st.st_mode)) return false;
+  struct stat st {};
+  if (errno != EXDEV || ::lstat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   // Another file system: copy beside the target, rename over it, then drop the source.
   if (!Copy(source, target)) return false;
   return ::unlink(from.c_str()) == 0;
@@ -336,14 +335,18 @@ std::unique_ptr<IFileReader> PosixFileSystem::OpenForReading(std::u16string_view
 std::unique_ptr<IFileWriter> PosixFileSystem::CreateWithAttributes(std::u16string_view path,
                                                                    uint32_t attributes) {
   const std::string native = ToNativePath(path);
-  struct stat st {};
-  if (::lstat(native.c_str(), &st) == 0) {
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+  // A new name, the usual case, costs one call; an existing one is looked at first.
+  int fd = ::open(native.c_str(), kFlags, 0666);
+  if (fd < 0) {
+    struct stat st {};
+    if (errno != EEXIST || ::lstat(native.c_str(), &st) != 0) return nullptr;
     // A read-only file is refused as Windows refuses it, also to root, who could unlink it.
     if (S_ISDIR(st.st_mode)) return nullptr;
     if (S_ISREG(st.st_mode) && (AttributesOf(st) & kAttrReadOnly)) return nullptr;
     if (::unlink(native.c_str()) != 0) return nullptr;
+    fd = ::open(native.c_str(), kFlags, 0666);
   }
-  const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   // The descriptor stays writable after the permission bits drop.
   if (attributes & kAttrReadOnly) ::fchmod(fd, NewFileMode() & ~0222);
