@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "download/archive_input.h"
 #include "download/entry_metadata.h"
@@ -19,6 +20,8 @@ namespace {
 // copies into its window are rare, small enough to stay in the processor's cache.
 constexpr size_t kCompressedSize = 128 * 1024;
 constexpr size_t kOutputSize = 256 * 1024;
+// The most bytes deflate makes of one compressed byte.
+constexpr uint64_t kDeflateRatio = 1032;
 constexpr uLong kUtf8NamesFlag = 0x0800;
 constexpr uLong kEncryptedFlag = 0x0001;
 // An entry's data is written to its name followed by this, beside it.
@@ -268,6 +271,12 @@ ExtractResult ArchiveExtractor::WriteEntryData(IFileWriter& writer, const EntryI
     if (entry.dataOffset > size || entry.compressedSize > size - entry.dataOffset) {
       return ExtractResult::kDataError;
     }
+    // Room for the file, set aside up front; no more than the data can inflate to, so a
+    // recorded size that lies cannot take the disk (a failed entry's part goes, room and all).
+    const uint64_t most = entry.deflated && entry.compressedSize <= UINT64_MAX / kDeflateRatio
+                              ? entry.compressedSize * kDeflateRatio
+                              : entry.compressedSize;
+    writer.Reserve(std::min(entry.uncompressedSize, most));
     result = entry.deflated ? WriteDeflated(writer, entry, crc) : WriteStored(writer, entry, crc);
   }
   // Every byte the entry records came out, and no more, and they are the bytes it recorded.

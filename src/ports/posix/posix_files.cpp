@@ -92,6 +92,16 @@ class PosixFileWriter final : public IFileWriter {
     return m_fd >= 0 && WriteAll(m_fd, static_cast<const char*>(data), size);
   }
   bool Truncate() override { return m_fd >= 0 && ::ftruncate(m_fd, 0) == 0; }
+  // Blocks allocated now spare ext4 its delayed allocation, which a rename over an existing
+  // file would otherwise force out at once (auto_da_alloc), and keep the file in one piece.
+  bool Reserve(uint64_t size) override {
+    if (m_fd < 0 || size == 0 || size > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+      return false;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return false;
+    return ::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, st.st_size, static_cast<off_t>(size)) == 0;
+  }
   uint64_t Size() const override {
     struct stat st {};
     return m_fd >= 0 && ::fstat(m_fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
