@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -94,8 +96,14 @@ class PosixFileWriter final : public IFileWriter {
   bool Truncate() override { return m_fd >= 0 && ::ftruncate(m_fd, 0) == 0; }
   // Blocks allocated now spare ext4 its delayed allocation, which a rename over an existing
   // file would otherwise force out at once (auto_da_alloc), and keep the file in one piece.
+  // A file system in memory gains nothing and would fill its pages twice.
   bool Reserve(uint64_t size) override {
     if (m_fd < 0 || size == 0 || size > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+      return false;
+    }
+    struct statfs volume {};
+    if (::fstatfs(m_fd, &volume) != 0 || volume.f_type == TMPFS_MAGIC ||
+        volume.f_type == RAMFS_MAGIC) {
       return false;
     }
     struct stat st {};
