@@ -1,11 +1,22 @@
 #!/usr/bin/env python3
-"""UnzipFile against Info-ZIP's `unzip -o -q` on a ~200 MB archive shaped like game add-ons
-(many small files, a few large ones, compressible and not), each into a fresh folder, in
-alternating order, five runs each. Prints the medians and unzip's time / ours (>= 1 means we
-are as fast).
+"""UnzipFile against libarchive's `bsdtar -xf` and Info-ZIP's `unzip -o -q` on a ~150 MB
+archive shaped like game add-ons (4,000 small files in 280 folders, five large ones,
+compressible and not), in the same run, into a RAM disk (tmpfs) and onto the disk.
+
+Two cases each: into a fresh folder, and over the tree the previous extraction left (what
+an add-on update does). Each run times every tool in turn, the order rotating from run to
+run; the median of the runs is printed with each peer's time / ours (>= 1 means we are at
+least as fast). `--baseline` times a second build of our driver in the same runs (before
+and after a change).
 
     cmake --build --preset linux --target zeva_zip_bench
-    bench/zip_bench.py [--driver build/linux/bench/zeva_zip_bench] [--work /tmp/zeva-zip-bench]
+    bench/zip_bench.py [--runs 5] [--dest ram,disk] [--case fresh,over]
+                       [--driver build/linux/bench/zeva_zip_bench] [--baseline OTHER_DRIVER]
+                       [--work /tmp/zeva-zip-bench] [--ram /dev/shm/zeva-zip-bench]
+
+bsdtar is Debian's libarchive-tools (`apt-get install -y libarchive-tools`); a peer that is
+not installed is left out and named. The RAM disk is a folder on a tmpfs: /dev/shm by
+default, or any tmpfs mount (`mount -t tmpfs -o size=2g tmpfs /mnt/zeva-ram` as root).
 """
 import argparse
 import os
@@ -13,14 +24,23 @@ import random
 import shutil
 import statistics
 import subprocess
+import sys
 import time
 
 parser = argparse.ArgumentParser()
 here = os.path.dirname(os.path.abspath(__file__))
 parser.add_argument("--driver", default=os.path.join(here, "..", "build", "linux", "bench",
                                                       "zeva_zip_bench"))
-parser.add_argument("--work", default="/tmp/zeva-zip-bench")
+parser.add_argument("--baseline", help="another build of zeva_zip_bench, timed as 'before'")
+parser.add_argument("--work", default="/tmp/zeva-zip-bench", help="the archive and the disk "
+                    "destination")
+parser.add_argument("--ram", default="/dev/shm/zeva-zip-bench", help="a folder on a tmpfs")
 parser.add_argument("--runs", type=int, default=5)
+parser.add_argument("--dest", default="ram,disk")
+parser.add_argument("--case", default="fresh,over")
+parser.add_argument("--settle", type=float, default=6.0, help="seconds to wait before a run "
+                    "on the disk: ext4 passes over inodes freed in the last few seconds when it "
+                    "makes files, so one tool's deletions would slow the next one's run")
 args = parser.parse_args()
 
 
@@ -69,31 +89,70 @@ if not os.path.exists(archive):
                                                           os.path.getsize(archive) / 2**20))
 
 
-def timed(command, folder):
-    shutil.rmtree(folder, ignore_errors=True)
+def command(tool, folder):
+    if tool == "ours":
+        return [args.driver, archive, folder + "/"]
+    if tool == "before":
+        return [args.baseline, archive, folder + "/"]
+    if tool == "bsdtar":
+        return ["bsdtar", "-xf", archive, "-C", folder]
+    return ["unzip", "-o", "-q", archive, "-d", folder]
+
+
+tools = ["ours"] + (["before"] if args.baseline else [])
+for peer, package in (("bsdtar", "libarchive-tools"), ("unzip", "unzip")):
+    if shutil.which(peer):
+        tools.append(peer)
+    else:
+        print("%s is missing, left out (apt-get install -y %s)" % (peer, package))
+dests = {"ram": args.ram, "disk": os.path.join(args.work, "out")}
+for name in args.dest.split(","):
+    if name not in dests:
+        sys.exit("unknown destination %s (ram, disk)" % name)
+ram_type = subprocess.run(["stat", "-f", "-c", "%T", os.path.dirname(args.ram.rstrip("/"))],
+                          capture_output=True, text=True).stdout.strip()
+if "ram" in args.dest.split(",") and ram_type not in ("tmpfs", "ramfs"):
+    print("warning: %s is on %s, not a RAM disk" % (args.ram, ram_type))
+
+
+def extract(tool, folder, settle=0):
+    os.makedirs(folder, exist_ok=True)
     subprocess.run(["sync"])
+    time.sleep(settle)
     start = time.perf_counter()
-    subprocess.run(command, check=True)
-    elapsed = time.perf_counter() - start
-    shutil.rmtree(folder, ignore_errors=True)
-    return elapsed
+    subprocess.run(command(tool, folder), check=True)
+    return time.perf_counter() - start
 
 
-ours_folder = os.path.join(args.work, "ours") + "/"
-unzip_folder = os.path.join(args.work, "unzip")
-commands = {
-    "ours": [args.driver, archive, ours_folder],
-    "unzip": ["unzip", "-o", "-q", archive, "-d", unzip_folder],
-}
-folders = {"ours": ours_folder, "unzip": unzip_folder}
-timed(commands["ours"], ours_folder)  # warm the page cache once for both
-times = {"ours": [], "unzip": []}
-for run in range(args.runs):
-    order = ["ours", "unzip"] if run % 2 == 0 else ["unzip", "ours"]
-    for name in order:
-        times[name].append(timed(commands[name], folders[name]))
-    print("run %d: ours %.3f s, unzip %.3f s" % (run + 1, times["ours"][-1], times["unzip"][-1]))
-ours = statistics.median(times["ours"])
-unzip = statistics.median(times["unzip"])
-print("median: ours %.3f s, unzip -o -q %.3f s; unzip time / ours = %.2f" % (ours, unzip,
-                                                                             unzip / ours))
+def timed(tool, base, case, settle):
+    folder = os.path.join(base, tool)
+    if case == "fresh" or not os.path.isdir(folder):
+        shutil.rmtree(folder, ignore_errors=True)
+        if case == "over":  # the tree a previous version left
+            extract(tool, folder)
+    return extract(tool, folder, settle)
+
+
+subprocess.run([args.driver, archive, os.path.join(args.ram, "warm") + "/"], check=True)
+shutil.rmtree(os.path.join(args.ram, "warm"))  # the archive in the page cache for everyone
+summary = []
+for dest in args.dest.split(","):
+    base = dests[dest]
+    for case in args.case.split(","):
+        shutil.rmtree(base, ignore_errors=True)
+        times = {tool: [] for tool in tools}
+        for run in range(args.runs):
+            order = tools[run % len(tools):] + tools[:run % len(tools)]
+            for tool in order:
+                times[tool].append(timed(tool, base, case, args.settle if dest == "disk" else 0))
+            print("%s %s run %d: %s" % (dest, case, run + 1, ", ".join(
+                "%s %.3f s" % (tool, times[tool][-1]) for tool in tools)), flush=True)
+        shutil.rmtree(base, ignore_errors=True)
+        medians = {tool: statistics.median(times[tool]) for tool in tools}
+        line = "%-4s %-5s median: %s; peer time / ours: %s" % (
+            dest, case, ", ".join("%s %.3f s" % (tool, medians[tool]) for tool in tools),
+            ", ".join("%s %.2f" % (tool, medians[tool] / medians["ours"]) for tool in tools[1:]))
+        summary.append(line)
+        print(line, flush=True)
+print("\n".join(["", "summary (%d runs each, %s):" % (args.runs, time.strftime("%Y-%m-%d"))] +
+                summary))

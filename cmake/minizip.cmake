@@ -1,4 +1,4 @@
-# minizip reads the ZIP archives (over zlib). Natively it is Debian's package; the Windows
+# minizip reads the ZIP archives' directories, zlib inflates their data. Natively it is Debian's package; the Windows
 # builds compile it from zlib's own sources, which scripts/setup fetches into third_party/,
 # and so does the fuzzing build, which wants it instrumented.
 set(ZEVA_THIRD_PARTY_DIR "$ENV{ZEVA_THIRD_PARTY}" CACHE PATH "Fetched third-party sources")
@@ -29,6 +29,7 @@ if(WIN32 OR ZEVA_FUZZ)
 else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+  find_package(ZLIB REQUIRED)
   add_library(zeva_minizip INTERFACE)
-  target_link_libraries(zeva_minizip INTERFACE PkgConfig::MINIZIP)
+  target_link_libraries(zeva_minizip INTERFACE PkgConfig::MINIZIP ZLIB::ZLIB)
 endif()

@@ -1,6 +1,10 @@
 #include "download/archive_extractor.h"
 
 #include <unzip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
 
 #include "download/archive_input.h"
 #include "download/entry_metadata.h"
@@ -11,8 +15,13 @@
 namespace zeva {
 namespace {
 
-// One piece of entry data: read into the buffer, written out, then the next.
-constexpr unsigned kBufferSize = 16384;
+// Entry data is read in pieces of up to kCompressedSize bytes and inflated into pieces of
+// up to kOutputSize, each written with one call: large enough that system calls and zlib's
+// copies into its window are rare, small enough to stay in the processor's cache.
+constexpr size_t kCompressedSize = 128 * 1024;
+constexpr size_t kOutputSize = 256 * 1024;
+// The most bytes deflate makes of one compressed byte.
+constexpr uint64_t kDeflateRatio = 1032;
 constexpr uLong kUtf8NamesFlag = 0x0800;
 constexpr uLong kEncryptedFlag = 0x0001;
 // An entry's data is written to its name followed by this, beside it.
@@ -53,6 +62,23 @@ unzFile Zip(void* archive) {
 
 }  // namespace
 
+// One raw-deflate stream, reset for each entry rather than made anew.
+struct Inflater {
+  z_stream stream{};
+  bool ready = false;
+
+  bool Reset() {
+    if (!ready) {
+      ready = inflateInit2(&stream, -MAX_WBITS) == Z_OK;
+      return ready;
+    }
+    return inflateReset(&stream) == Z_OK;
+  }
+  ~Inflater() {
+    if (ready) inflateEnd(&stream);
+  }
+};
+
 ArchiveExtractor::ArchiveExtractor(IFileSystem& files, ITextCodec& codec)
     : m_files(files), m_codec(codec) {}
 
@@ -86,7 +112,7 @@ bool ArchiveExtractor::OpenArchive(std::unique_ptr<IFileReader> reader) {
 void ArchiveExtractor::SetTargetFolder(std::u16string_view folder) {
   m_target = folder;
   if (m_target.empty() || !IsSeparator(m_target.back())) m_target += kPathSeparator;
-  m_lastFolder.reset();
+  m_knownFolders.clear();
 }
 
 std::optional<uint64_t> ArchiveExtractor::EntryCount() {
@@ -130,6 +156,7 @@ const EntryInfo* ArchiveExtractor::GetEntry(uint64_t index) {
 
   // The local header: a damaged one, or an extra field that cannot be read, fails here.
   if (unzOpenCurrentFile(zip) != UNZ_OK) return nullptr;
+  const uint64_t dataOffset = unzGetCurrentFileZStreamPos64(zip);
   const int extraSize = unzGetLocalExtrafield(zip, nullptr, 0);
   std::string extra(extraSize > 0 ? static_cast<size_t>(extraSize) : 0, '\0');
   const bool extraRead =
@@ -150,12 +177,22 @@ const EntryInfo* ArchiveExtractor::GetEntry(uint64_t index) {
                                         static_cast<uint32_t>(info.external_fa));
   // Every ZIP tool treats a name ending in a separator as a folder, whatever its attributes.
   if (!name.empty() && IsSeparator(name.back())) entry.attributes |= kAttrDirectory;
-  const std::optional<int64_t> dosTime =
-      m_files.LocalTimeToFileTime(DosDateTimeToLocal(static_cast<uint32_t>(info.dosDate)));
+  // The system's conversion reads the zone rules anew on every call (a file system look-up
+  // each time on POSIX); entries of one archive share their times often.
+  const auto dosDate = static_cast<uint32_t>(info.dosDate);
+  auto known = m_localTimes.find(dosDate);
+  if (known == m_localTimes.end()) {
+    known = m_localTimes.emplace(dosDate, m_files.LocalTimeToFileTime(DosDateTimeToLocal(dosDate)))
+                .first;
+  }
+  const std::optional<int64_t> dosTime = known->second;
   entry.times = {dosTime, dosTime, dosTime};
   ApplyExtendedTimestamp(extra, entry.times);
   entry.compressedSize = info.compressed_size;
   entry.uncompressedSize = info.uncompressed_size;
+  entry.crc = static_cast<uint32_t>(info.crc);
+  entry.deflated = info.compression_method == Z_DEFLATED;
+  entry.dataOffset = dataOffset;
   entry.encrypted = info.flag & kEncryptedFlag;
   m_kept = std::move(entry);
   return &*m_kept;
@@ -176,7 +213,8 @@ ExtractResult ArchiveExtractor::ExtractEntry(uint64_t index) {
   size_t split = name.size();
   while (split > 0 && !IsSeparator(name[split - 1])) --split;
   if (split == name.size()) return ExtractResult::kBadEntry;  // no file name left
-  EnsureFolders(std::u16string_view(name).substr(0, split));
+  const std::u16string_view folder = std::u16string_view(name).substr(0, split);
+  EnsureFolders(folder);
 
   const std::u16string path = m_target + name;
   // Checked here, before any data is written: the file itself is replaced by a rename,
@@ -190,10 +228,14 @@ ExtractResult ArchiveExtractor::ExtractEntry(uint64_t index) {
   // under the entry's name, and the file that was there stays until then. The part stays
   // writable, so that it can be removed; the read-only bit comes once the file is in place.
   const std::u16string part = path + kPartSuffix;
-  std::unique_ptr<IFileWriter> writer =
-      m_files.CreateWithAttributes(part, entry->attributes & ~kAttrReadOnly);
+  const uint32_t partAttributes = entry->attributes & ~kAttrReadOnly;
+  std::unique_ptr<IFileWriter> writer = m_files.CreateWithAttributes(part, partAttributes);
+  if (!writer && !folder.empty()) {
+    // The folders this extraction knew may have gone since: made again, once.
+    EnsureFolders(folder, true);
+    writer = m_files.CreateWithAttributes(part, partAttributes);
+  }
   if (!writer) return ExtractResult::kCreateFailed;
-  if (!m_buffer) m_buffer = std::make_unique<char[]>(kBufferSize);
   ExtractResult result = WriteEntryData(*writer, *entry);
   const bool closed = writer->Close();
   if (result == ExtractResult::kOk && !closed) result = ExtractResult::kWriteFailed;
@@ -216,44 +258,110 @@ ExtractResult ArchiveExtractor::ExtractEntry(uint64_t index) {
 }
 
 ExtractResult ArchiveExtractor::WriteEntryData(IFileWriter& writer, const EntryInfo& entry) {
-  unzFile zip = Zip(m_archive);
-  if (unzOpenCurrentFile(zip) != UNZ_OK) return ExtractResult::kDataError;
+  if (!m_output) {
+    m_output = std::make_unique<unsigned char[]>(kOutputSize);
+    m_compressed = std::make_unique<unsigned char[]>(kCompressedSize);
+  }
+  uint32_t crc = 0;
   ExtractResult result = ExtractResult::kOk;
-  uint64_t total = 0;
-  for (;;) {
-    const int got = unzReadCurrentFile(zip, m_buffer.get(), kBufferSize);
-    if (got < 0) {
-      result = ExtractResult::kDataError;
-      break;
+  // An empty file reads nothing, whatever data follows (minizip reads none either).
+  if (entry.uncompressedSize > 0) {
+    // Data said to run past the end of the archive fails, even where its stream ends before.
+    const uint64_t size = m_input->Size();
+    if (entry.dataOffset > size || entry.compressedSize > size - entry.dataOffset) {
+      return ExtractResult::kDataError;
     }
-    if (got == 0) break;
-    if (!writer.Write(m_buffer.get(), static_cast<size_t>(got))) {
-      result = ExtractResult::kWriteFailed;
-      break;
-    }
-    total += static_cast<uint64_t>(got);
+    // Room for the file, set aside up front; no more than the data can inflate to, so a
+    // recorded size that lies cannot take the disk (a failed entry's part goes, room and all).
+    const uint64_t most = entry.deflated && entry.compressedSize <= UINT64_MAX / kDeflateRatio
+                              ? entry.compressedSize * kDeflateRatio
+                              : entry.compressedSize;
+    writer.Reserve(std::min(entry.uncompressedSize, most));
+    result = entry.deflated ? WriteDeflated(writer, entry, crc) : WriteStored(writer, entry, crc);
   }
-  // minizip checks the CRC only when the whole recorded size came out, and a deflated
-  // stream that ends early looks like the end of the entry: compare the size as well.
-  const bool crcOk = unzCloseCurrentFile(zip) == UNZ_OK;
-  if (result == ExtractResult::kOk && (!crcOk || total != entry.uncompressedSize)) {
-    result = ExtractResult::kDataError;
-  }
+  // Every byte the entry records came out, and no more, and they are the bytes it recorded.
+  if (result == ExtractResult::kOk && crc != entry.crc) return ExtractResult::kDataError;
   return result;
 }
 
-void ArchiveExtractor::EnsureFolders(std::u16string_view path) {
+ExtractResult ArchiveExtractor::WriteStored(IFileWriter& writer, const EntryInfo& entry,
+                                            uint32_t& crc) {
+  // A stored entry's data is its file; data that ends before the recorded size fails.
+  if (entry.compressedSize < entry.uncompressedSize) return ExtractResult::kDataError;
+  uint64_t done = 0;
+  while (done < entry.uncompressedSize) {
+    const size_t want =
+        static_cast<size_t>(std::min<uint64_t>(kOutputSize, entry.uncompressedSize - done));
+    const std::optional<size_t> got =
+        m_input->ReadAt(entry.dataOffset + done, m_output.get(), want);
+    if (!got || *got == 0) return ExtractResult::kDataError;
+    crc = static_cast<uint32_t>(crc32_z(crc, m_output.get(), *got));
+    if (!writer.Write(m_output.get(), *got)) return ExtractResult::kWriteFailed;
+    done += *got;
+  }
+  return ExtractResult::kOk;
+}
+
+ExtractResult ArchiveExtractor::WriteDeflated(IFileWriter& writer, const EntryInfo& entry,
+                                              uint32_t& crc) {
+  if (!m_inflater) m_inflater = std::make_unique<Inflater>();
+  if (!m_inflater->Reset()) return ExtractResult::kDataError;
+  z_stream& stream = m_inflater->stream;
+  stream.next_in = nullptr;
+  stream.avail_in = 0;
+  uint64_t read = 0;
+  uint64_t total = 0;
+  for (;;) {
+    if (stream.avail_in == 0 && read < entry.compressedSize) {
+      const size_t want =
+          static_cast<size_t>(std::min<uint64_t>(kCompressedSize, entry.compressedSize - read));
+      const std::optional<size_t> got =
+          m_input->ReadAt(entry.dataOffset + read, m_compressed.get(), want);
+      if (!got || *got == 0) return ExtractResult::kDataError;
+      read += *got;
+      stream.next_in = m_compressed.get();
+      stream.avail_in = static_cast<uInt>(*got);
+    }
+    stream.next_out = m_output.get();
+    stream.avail_out = static_cast<uInt>(kOutputSize);
+    // Z_FINISH: an entry that fits the buffer is inflated without zlib keeping a window.
+    const int status = inflate(&stream, Z_FINISH);
+    const size_t produced = kOutputSize - stream.avail_out;
+    if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
+      return ExtractResult::kDataError;
+    }
+    // A stream longer than the recorded size fails before its excess is written.
+    if (produced > entry.uncompressedSize - total) return ExtractResult::kDataError;
+    if (produced > 0) {
+      crc = static_cast<uint32_t>(crc32_z(crc, m_output.get(), produced));
+      if (!writer.Write(m_output.get(), produced)) return ExtractResult::kWriteFailed;
+      total += produced;
+    }
+    if (status == Z_STREAM_END) break;
+    // No progress and nothing left to read: the stream ends before its end block.
+    if (produced == 0 && stream.avail_in == 0 && read == entry.compressedSize) {
+      return ExtractResult::kDataError;
+    }
+  }
+  // A deflate stream that ends early looks whole: the size tells.
+  return total == entry.uncompressedSize ? ExtractResult::kOk : ExtractResult::kDataError;
+}
+
+void ArchiveExtractor::EnsureFolders(std::u16string_view path, bool fresh) {
   // Failures are passed over: the folder may exist, and a missing one shows when the file
-  // is created. Entries of one folder come together, so the last folder made is remembered.
-  if (m_lastFolder && *m_lastFolder == path) return;
-  m_files.CreateFolder(m_target);
+  // is created. Each folder is asked for once per extraction, not once per entry.
+  if (fresh) m_knownFolders.clear();
+  const auto ensure = [&](std::u16string_view folder) {
+    std::u16string full = m_target + std::u16string(folder);
+    if (m_knownFolders.count(full)) return;
+    m_files.CreateFolder(full);
+    m_knownFolders.insert(std::move(full));
+  };
+  ensure(u"");
   for (size_t i = 1; i < path.size(); ++i) {
-    if (IsSeparator(path[i])) m_files.CreateFolder(m_target + std::u16string(path.substr(0, i)));
+    if (IsSeparator(path[i])) ensure(path.substr(0, i));
   }
-  if (!path.empty() && !IsSeparator(path.back())) {
-    m_files.CreateFolder(m_target + std::u16string(path));
-  }
-  m_lastFolder = std::u16string(path);
+  if (!path.empty() && !IsSeparator(path.back())) ensure(path);
 }
 
 void ArchiveExtractor::CloseArchive() {
@@ -261,7 +369,7 @@ void ArchiveExtractor::CloseArchive() {
   m_archive = nullptr;
   m_input.reset();
   m_kept.reset();
-  m_buffer.reset();
+  m_localTimes.clear();
   m_positioned = false;
   m_empty = false;
 }

@@ -7,12 +7,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/platform.h"
 
 namespace zeva {
 
 class ArchiveInput;
+struct Inflater;
 
 // What one entry holds, as read from its central-directory record and local header.
 struct EntryInfo {
@@ -22,6 +25,9 @@ struct EntryInfo {
   FileTimes times;
   uint64_t compressedSize = 0;
   uint64_t uncompressedSize = 0;
+  uint32_t crc = 0;
+  bool deflated = false;    // else stored
+  uint64_t dataOffset = 0;  // where the entry's data starts in the archive
   bool encrypted = false;
 };
 
@@ -61,7 +67,11 @@ class ArchiveExtractor {
  private:
   bool MoveTo(uint64_t index);
   ExtractResult WriteEntryData(IFileWriter& writer, const EntryInfo& entry);
-  void EnsureFolders(std::u16string_view path);
+  ExtractResult WriteStored(IFileWriter& writer, const EntryInfo& entry, uint32_t& crc);
+  ExtractResult WriteDeflated(IFileWriter& writer, const EntryInfo& entry, uint32_t& crc);
+  // Creates every folder of `path` under the target that this extraction has not made or
+  // met yet; `fresh` forgets what it knew first (a folder may have gone meanwhile).
+  void EnsureFolders(std::u16string_view path, bool fresh = false);
 
   IFileSystem& m_files;
   ITextCodec& m_codec;
@@ -72,8 +82,11 @@ class ArchiveExtractor {
   bool m_empty = false;  // a valid archive minizip does not open: no entries
   std::u16string m_target;
   std::optional<EntryInfo> m_kept;
-  std::unique_ptr<char[]> m_buffer;
-  std::optional<std::u16string> m_lastFolder;
+  std::unique_ptr<unsigned char[]> m_output;
+  std::unique_ptr<unsigned char[]> m_compressed;
+  std::unique_ptr<Inflater> m_inflater;
+  std::unordered_set<std::u16string> m_knownFolders;  // made or found during this extraction
+  std::unordered_map<uint32_t, std::optional<int64_t>> m_localTimes;  // DOS time: file time
 };
 
 // Extracts every entry of `archive` into `folder`, in central-directory order: 1 when all

@@ -41,8 +41,7 @@ int ZCALLBACK InputError(voidpf opaque, voidpf) {
 
 }  // namespace
 
-ArchiveInput::ArchiveInput(std::unique_ptr<IFileReader> reader)
-    : m_reader(std::move(reader)), m_window(kWindowSize) {
+ArchiveInput::ArchiveInput(std::unique_ptr<IFileReader> reader) : m_reader(std::move(reader)) {
   const std::optional<uint64_t> size = m_reader ? m_reader->Size() : std::nullopt;
   if (size) {
     m_size = *size;
@@ -64,21 +63,31 @@ zlib_filefunc64_def ArchiveInput::Functions() {
   return functions;
 }
 
-bool ArchiveInput::Fill(uint64_t offset) {
-  m_windowStart = offset;
-  m_windowLength = 0;
-  while (m_windowLength < m_window.size()) {
+ArchiveInput::Window* ArchiveInput::WindowAt(uint64_t position) {
+  Window* window = &m_windows[0];
+  for (Window& candidate : m_windows) {
+    if (candidate.Holds(position)) {
+      candidate.lastUse = ++m_uses;
+      return &candidate;
+    }
+    if (candidate.lastUse < window->lastUse) window = &candidate;
+  }
+  window->start = position;
+  window->length = 0;
+  window->lastUse = ++m_uses;
+  while (window->length < window->bytes.size()) {
     const std::optional<size_t> got =
-        m_reader->ReadAt(offset + m_windowLength, m_window.data() + m_windowLength,
-                         m_window.size() - m_windowLength);
+        m_reader->ReadAt(position + window->length, window->bytes.data() + window->length,
+                         window->bytes.size() - window->length);
     if (!got) {
       m_failed = true;
-      return false;
+      window->length = 0;
+      return nullptr;
     }
     if (*got == 0) break;
-    m_windowLength += *got;
+    window->length += *got;
   }
-  return true;
+  return window->length > 0 ? window : nullptr;
 }
 
 size_t ArchiveInput::Read(void* data, size_t size) {
@@ -87,19 +96,21 @@ size_t ArchiveInput::Read(void* data, size_t size) {
   auto* out = static_cast<unsigned char*>(data);
   size_t done = 0;
   while (done < size && m_position < m_size) {
-    const bool inWindow =
-        m_position >= m_windowStart && m_position < m_windowStart + m_windowLength;
-    if (!inWindow) {
-      if (!Fill(m_position) || m_windowLength == 0) break;
-    }
-    const size_t offset = static_cast<size_t>(m_position - m_windowStart);
-    const size_t take = std::min(size - done, m_windowLength - offset);
-    std::memcpy(out + done, m_window.data() + offset, take);
+    const Window* window = WindowAt(m_position);
+    if (!window) break;
+    const size_t offset = static_cast<size_t>(m_position - window->start);
+    const size_t take = std::min(size - done, window->length - offset);
+    std::memcpy(out + done, window->bytes.data() + offset, take);
     done += take;
     m_position += take;
   }
   m_shortRead = done < size;
   return done;
+}
+
+std::optional<size_t> ArchiveInput::ReadAt(uint64_t offset, void* data, size_t size) {
+  if (m_failed) return std::nullopt;
+  return m_reader->ReadAt(offset, data, size);
 }
 
 bool ArchiveInput::Seek(int64_t offset, int origin) {

@@ -48,6 +48,10 @@ class IFileWriter {
   virtual bool Write(const void* data, size_t size) = 0;
   // Empties the file and writes from its start again.
   virtual bool Truncate() = 0;
+  // Sets aside room on the disk for `size` more bytes without changing the file's size, where
+  // the system gains from knowing ahead; false when nothing was set aside. Room left unused
+  // goes with the file (or when it is closed).
+  virtual bool Reserve(uint64_t size) = 0;
   virtual uint64_t Size() const = 0;
   // Flushes and closes; false when the data may not have reached the file.
   virtual bool Close() = 0;

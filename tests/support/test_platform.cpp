@@ -18,6 +18,7 @@ class LimitedWriter final : public IFileWriter {
     return false;
   }
   bool Truncate() override { return m_real->Truncate(); }
+  bool Reserve(uint64_t size) override { return m_real->Reserve(size); }
   uint64_t Size() const override { return m_real->Size(); }
   bool Close() override { return m_real->Close(); }
 

@@ -335,6 +335,21 @@ TEST_F(ExtractorStepsTest, EachFailureIsReportedByItsStep) {
   EXPECT_FALSE(m_extractor.GetEntry(0));
 }
 
+TEST_F(ExtractorStepsTest, AFolderRemovedDuringTheExtractionIsMadeAgain) {
+  // Folders are made once per extraction; one removed meanwhile must not fail its entries.
+  ASSERT_TRUE(m_extractor.OpenArchive(TestArchive(u"infozip_ut.zip")));
+  m_extractor.SetTargetFolder(m_target);
+  uint64_t nested = 0;
+  while (m_extractor.GetEntry(nested) &&
+         m_extractor.GetEntry(nested)->name != Port(u"sub/dir/file.txt")) {
+    ++nested;
+  }
+  ASSERT_EQ(m_extractor.ExtractEntry(nested), ExtractResult::kOk);
+  fs::remove_all(test::NativePath(Out(u"sub")));
+  EXPECT_EQ(m_extractor.ExtractEntry(nested), ExtractResult::kOk);
+  EXPECT_EQ(ReadBytes(Out(u"sub/dir/file.txt")), "nested file\n");
+}
+
 // Counts what minizip asks of the file.
 class CountingReader final : public IFileReader {
  public:

@@ -26,6 +26,9 @@ class Win32FileWriter final : public IFileWriter {
     }
     return true;
   }
+  // NTFS has no delayed allocation that a replacing rename forces out, so there is nothing
+  // to gain, and how Wine maps an allocation request onto its host is not one to rely on.
+  bool Reserve(uint64_t) override { return false; }
   bool Truncate() override {
     LARGE_INTEGER zero{};
     return ::SetFilePointerEx(m_file, zero, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_file);
