@@ -269,17 +269,17 @@ def run_once(client, env, label, shot=None, idle=0.0):
 WAIT_CALLS = "poll,ppoll,epoll_wait,epoll_pwait,select,pselect6,futex,nanosleep,clock_nanosleep"
 
 
-def requested_timeout(call, args, when):
+def requested_timeout(call, arguments, when):
     """The time-out a wait asks for, in seconds; -1 for none."""
     if call in ("poll", "epoll_wait"):  # the last argument, in milliseconds
-        found = re.search(r", (-?\d+)$", args)
+        found = re.search(r", (-?\d+)$", arguments)
         return int(found.group(1)) / 1000 if found and int(found.group(1)) >= 0 else -1
-    found = re.search(r"tv_sec=(\d+), tv_nsec=(\d+)", args)
+    found = re.search(r"tv_sec=(\d+), tv_nsec=(\d+)", arguments)
     if not found:
         return -1
     value = int(found.group(1)) + int(found.group(2)) / 1e9
     # A futex wait with a bit set waits until an absolute time.
-    return value - when if call == "futex" and "BITSET" in args else value
+    return value - when if call == "futex" and "BITSET" in arguments else value
 
 
 def trace_idle(pids, seconds):
@@ -308,7 +308,7 @@ def trace_idle(pids, seconds):
         started = re.match(r"(\w+)\((.*?)(?: <unfinished \.\.\.>|\) += (.*))$", rest)
         if rest.startswith("<..."):
             call, result = pending.pop(tid, (None, None)), rest.split(") = ", 1)[-1]
-        elif started:
+        elif started and "FUTEX_WAKE" not in started.group(2):  # a wake is no wait
             call = (started.group(1), requested_timeout(started.group(1), started.group(2), when))
             result = started.group(3)
             if result is None:
@@ -316,7 +316,7 @@ def trace_idle(pids, seconds):
                 continue
         else:
             continue
-        if call[0] is None or (call[0] == "futex" and "WAKE" in line and "resumed" not in line):
+        if call[0] is None:
             continue
         ends[tid] += 1
         if "Timeout" in result or "ETIMEDOUT" in result or result.strip() == "0":
