@@ -112,7 +112,25 @@ function OnDownloadProgress(code, high, low, value) {
     return card;
   }
 
+  // Speed and time left of running downloads, once a second while one runs: an idle page
+  // keeps no timer (every change of state passes through paintCard).
+  var figuresTimer = null;
+
+  function watchFigures() {
+    var running = false;
+    for (var i = 0; portalAddons && i < portalAddons.addons.length; i++) {
+      if (portalAddons.addons[i].state === 'downloading') running = true;
+    }
+    if (running && figuresTimer === null && external) {
+      figuresTimer = window.setInterval(function () { portalAddons.refreshFigures(); }, 1000);
+    } else if (!running && figuresTimer !== null) {
+      window.clearInterval(figuresTimer);
+      figuresTimer = null;
+    }
+  }
+
   function paintCard(addon) {
+    watchFigures();
     var card = cards[addon.info.id];
     if (!card) return;
     var percent = addon.state === 'installed' ? 100 : addon.percent;
@@ -250,10 +268,6 @@ function OnDownloadProgress(code, high, low, value) {
     refreshGameFolder();
     loadAddons();
     checkUpdate(clientVersion);
-    // Speed and time left of running downloads, once a second.
-    if (external) {
-      window.setInterval(function () { if (portalAddons) portalAddons.refreshFigures(); }, 1000);
-    }
   }
 
   if (document.readyState === 'loading') {

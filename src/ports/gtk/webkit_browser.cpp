@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -157,6 +158,49 @@ GVariant* Tag(const char* tag, GVariant* value) {
   return g_variant_new("(sv)", tag, value);
 }
 
+// Benchmark marks, for bench/client_bench.py only: with ZEVA_BENCH_MARKS in the environment
+// the browser writes "zeva-mark NAME WALL_CLOCK_MICROSECONDS DETAIL" lines to stderr when it
+// starts a navigation and when a page has loaded, and then times window.external calls inside
+// the page (GetVersion, which changes nothing). Without the variable nothing of this runs.
+bool BenchMarks() {
+  static const bool marks = g_getenv("ZEVA_BENCH_MARKS") != nullptr;
+  return marks;
+}
+
+void BenchMark(const char* name, const char* detail) {
+  std::fprintf(stderr, "zeva-mark %s %" G_GINT64_FORMAT " %s\n", name, g_get_real_time(), detail);
+  std::fflush(stderr);
+}
+
+// The page's navigation timing (ms after its time origin, itself on the wall clock) and the
+// microseconds per call of ten batches of 500 calls (performance.now() may be coarse: batches
+// keep its steps small).
+constexpr char kBenchProbe[] =
+    "(function(){var n=performance.getEntriesByType('navigation')[0]||{};"
+    "var r={origin:performance.timeOrigin,response:n.responseEnd,"
+    "ready:n.domContentLoadedEventEnd,load:n.loadEventStart,calls:[]};"
+    "if(window.external&&typeof external.GetVersion==='function'){"
+    "for(var w=0;w<50;w++)external.GetVersion();"
+    "for(var b=0;b<10;b++){var t=performance.now();"
+    "for(var i=0;i<500;i++)external.GetVersion();"
+    "r.calls.push((performance.now()-t)*1000/500);}}"
+    "return JSON.stringify(r);})()";
+
+void BenchProbe(WebKitWebView* view) {
+  BenchMark("loaded", webkit_web_view_get_uri(view));
+  webkit_web_view_evaluate_javascript(
+      view, kBenchProbe, -1, nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer) {
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+        gchar* text = value ? jsc_value_to_string(value) : nullptr;
+        BenchMark("probe", text ? text : "{}");
+        g_free(text);
+        if (value) g_object_unref(value);
+      },
+      nullptr);
+}
+
 }  // namespace
 
 WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDialogs& dialogs,
@@ -222,6 +266,13 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
                      }
                    }),
                    m_link.get());
+  if (BenchMarks()) {
+    g_signal_connect(m_view, "load-changed",
+                     G_CALLBACK(+[](WebKitWebView* view, WebKitLoadEvent event, gpointer) {
+                       if (event == WEBKIT_LOAD_FINISHED) BenchProbe(view);
+                     }),
+                     nullptr);
+  }
   // A page that cannot be loaded: our own Chinese page for its address, with a retry link.
   g_signal_connect(
       m_view, "load-failed",
@@ -324,7 +375,9 @@ void WebKitBrowser::ApplyStyle() {
 }
 
 void WebKitBrowser::Navigate(const std::u16string& url) {
-  webkit_web_view_load_uri(m_view, Utf16ToUtf8(url).c_str());
+  const std::string address = Utf16ToUtf8(url);
+  if (BenchMarks()) BenchMark("navigate", address.c_str());
+  webkit_web_view_load_uri(m_view, address.c_str());
 }
 
 void WebKitBrowser::LoadHtml(const std::string& html, const std::string& baseUrl) {
