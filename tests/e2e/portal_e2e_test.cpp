@@ -111,6 +111,14 @@ class PortalEndToEnd : public ::testing::Test {
     return test::Evaluate(WEBKIT_WEB_VIEW(m_browser.Widget()), script);
   }
 
+  // The portal as the client opens it, waited for until its catalogue is in.
+  void OpenPortal() {
+    ClientIdentity identity;
+    LoadClientIdentity(m_platform, identity);
+    m_browser.Navigate(BuildPortalUrl(m_platform, identity));
+    RunUntil([&] { return Eval("portalAddons ? portalAddons.addons.length : 0") == "3"; });
+  }
+
   std::string State(const std::string& id) {
     return Eval("(function(){var a=portalAddons&&portalAddons.lookup('" + id +
                 "');return a?a.state:'none';})()");
@@ -157,10 +165,7 @@ class PortalEndToEnd : public ::testing::Test {
 };
 
 TEST_F(PortalEndToEnd, AnAddOnTravelsFromTheServerIntoTheGameFolder) {
-  ClientIdentity identity;
-  LoadClientIdentity(m_platform, identity);
-  m_browser.Navigate(BuildPortalUrl(m_platform, identity));
-  RunUntil([&] { return Eval("portalAddons ? portalAddons.addons.length : 0") == "3"; });
+  OpenPortal();
   ASSERT_EQ(Eval("portalAddons.addons.length"), "3");
 
   // The large add-on: started and paused at once, then resumed to the end.
@@ -239,10 +244,7 @@ class DamagedArchiveEndToEnd : public PortalEndToEnd {
 };
 
 TEST_F(DamagedArchiveEndToEnd, ADamagedArchiveIsRefusedAndASoundOneInstalls) {
-  ClientIdentity identity;
-  LoadClientIdentity(m_platform, identity);
-  m_browser.Navigate(BuildPortalUrl(m_platform, identity));
-  RunUntil([&] { return Eval("portalAddons ? portalAddons.addons.length : 0") == "3"; });
+  OpenPortal();
   ASSERT_EQ(Eval("portalAddons.addons.length"), "3");
   ASSERT_EQ(Eval("portalAddons.addons[2].info.id"), "voice");
 

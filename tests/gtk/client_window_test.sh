@@ -32,6 +32,16 @@ eventually() {
   "$@"
 }
 
+# Sets `code` to the exit status of child $1 if it ends within five seconds, else empty (in
+# this shell: a subshell cannot wait for it).
+await_exit() {
+  code=""
+  for _ in $(seq 1 50); do
+    if ! kill -0 "$1" 2>/dev/null; then wait "$1"; code=$?; return; fi
+    sleep 0.1
+  done
+}
+
 # A desktop with an XEmbed tray: the close button may hide the window there.
 "$tray_program" >"$work/tray.log" 2>&1 &
 tray=$!
@@ -134,11 +144,7 @@ check "then the menu offers 隐藏窗口" eventually offers 隐藏窗口
 call "$path" org.kde.StatusNotifierItem.SecondaryActivate 0 0 >/dev/null
 check "the tray's own activation of the item hides the window" eventually hidden
 choose 退出
-code=""
-for _ in $(seq 1 50); do
-  if ! kill -0 "$first" 2>/dev/null; then wait "$first"; code=$?; break; fi
-  sleep 0.1
-done
+await_exit "$first"
 check "choosing 退出 ends the client with 0" test "$code" = "0"
 check "the icon goes with it" test ! -e "$icon"
 
@@ -168,11 +174,7 @@ for _ in $(seq 1 100); do
 done
 sleep 2
 xdotool mousemove 781 14 sleep 0.3 click 1
-code=""
-for _ in $(seq 1 50); do
-  if ! kill -0 "$first" 2>/dev/null; then wait "$first"; code=$?; break; fi
-  sleep 0.1
-done
+await_exit "$first"
 check "exit=2: the close button ends the client with 0" test "$code" = "0"
 
 [ $failures -eq 0 ] || { echo "--- client log"; cat "$work/client.log"; }
