@@ -37,6 +37,9 @@ struct DialogTemplate {
   bool taskbarButton;
   std::vector<ControlTemplate> controls;
   std::u16string_view caption = {};  // only windows with a system caption show one
+  // A system menu (Alt+Space, the caption's menu and close box); the caption-less pop-ups
+  // have one too, only the main window has none.
+  bool systemMenu = false;
 };
 
 struct MenuItem {

@@ -76,8 +76,8 @@ Win32Control ControlOf(const zeva::res::ControlTemplate& c) {
 void WriteDialog(std::ostream& out, const zeva::res::DialogTemplate& d) {
   const bool captioned = !d.caption.empty();
   out << d.id << " DIALOGEX 0, 0, " << d.width << ", " << d.height << "\n";
-  out << "STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP"
-      << (captioned ? " | WS_CAPTION | WS_SYSMENU" : "") << "\n";
+  out << "STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP" << (captioned ? " | WS_CAPTION" : "")
+      << (d.systemMenu ? " | WS_SYSMENU" : "") << "\n";
   if (d.taskbarButton) out << "EXSTYLE WS_EX_APPWINDOW\n";
   if (captioned) out << "CAPTION " << Quoted(d.caption) << "\n";
   out << "FONT " << d.fontPoints << ", " << Quoted(d.fontName) << ", 400, 0, 0x1\n";

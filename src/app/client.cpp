@@ -76,8 +76,10 @@ void ZevaClient::OpenSettings() {
   if (m_settingsOpen) return;
   m_settingsOpen = true;
   CDialogSet settings(m_services.platform, m_services.dialogs);
-  settings.DoModal(m_mainWindow.Handle());
+  const bool saved = settings.DoModal(m_mainWindow.Handle()) == kIdOk;
   m_settingsOpen = false;
+  // The portal shows the game folder: it reads the settings again.
+  if (saved) m_page.ReportToPage(kPageEventSettingsSaved, 0, 0, 0);
 }
 
 void ZevaClient::ShowAbout() {
@@ -86,7 +88,18 @@ void ZevaClient::ShowAbout() {
 }
 
 void ZevaClient::ShowUpdateLog() {
-  CDialogVer updateLog(m_services.dialogs, m_services.servers.toolServer);
+  // The list's page calls window.external as the portal does. Its window is the one its
+  // window methods and posted messages reach; a registration of its own keeps the portal's
+  // download reports with the portal.
+  PageRegistration listPage;
+  CDialogVer* window = nullptr;
+  ScriptHostLinks links = Links();
+  links.hostWindow = [&window] { return window ? window->Handle() : WindowHandle{0}; };
+  links.browserWindow = links.hostWindow;
+  ExternalDispatcher external(m_services.platform, listPage, std::move(links),
+                              TrustedOrigins(m_services));
+  CDialogVer updateLog(m_services.dialogs, m_services.servers.toolServer, &external);
+  window = &updateLog;
   updateLog.DoModal(m_mainWindow.Handle());
 }
 

@@ -58,6 +58,10 @@ void CZEVA30Dlg::OnInitDialog() {
   LoadClientIdentity(m_platform, m_identity);
   view.MoveControl(res::kVersionLabel, 37, 9, 80, 15);
   view.SetControlText(res::kVersionLabel, m_identity.version);
+  TextStyle versionStyle;  // white, straight onto the picture
+  versionStyle.colour = 0xFFFFFF;
+  versionStyle.transparent = true;
+  view.SetTextStyle(res::kVersionLabel, versionStyle);
 
   view.SetBackground(res::kPngMainBackground);
   m_trayIcon = view.AddTrayIcon(res::kAppIcon, kTrayTip);
@@ -70,6 +74,9 @@ void CZEVA30Dlg::OnInitDialog() {
   view.CreateBrowser(1, 32, 798, 567, BrowserSite{false, m_external});
   m_portalUrl = BuildPortalUrl(m_platform, m_identity, m_toolServer);
   view.Navigate(m_portalUrl);
+  // The keyboard starts in the page, never in the login form the page covers (Enter there
+  // would log in with fields the player cannot see).
+  view.SetFocusedControl(res::kBrowserArea);
 
   for (const ButtonPlace& button : kButtons) {
     view.SetButtonImage(button.id, button.png);

@@ -5,15 +5,16 @@
 
 namespace zeva {
 
-CDialogVer::CDialogVer(IDialogFactory& factory, std::u16string toolServer)
+CDialogVer::CDialogVer(IDialogFactory& factory, std::u16string toolServer,
+                       ExternalDispatcher* external)
     : CSkinnedFrame(factory, res::kUpdateLogDialog,
                     {res::kPngUpdateLogBackground, 385, 260, u"更新日志"}),
-      m_toolServer(std::move(toolServer)) {}
+      m_toolServer(std::move(toolServer)),
+      m_external(external) {}
 
 void CDialogVer::OnInitDialog() {
   CSkinnedFrame::OnInitDialog();
-  // The list is a plain page: no window.external, so nothing it might post reaches a window.
-  View().CreateBrowser(2, 30, 381, 227, BrowserSite{true, nullptr});
+  View().CreateBrowser(2, 30, 381, 227, BrowserSite{true, m_external});
   View().Navigate(m_toolServer + endpoints::kUpdateListPath);
 }
 

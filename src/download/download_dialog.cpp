@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 #include "res/resource_ids.h"
 #include "ui/window_messages.h"
+#include "ui/window_placement.h"
 
 namespace zeva {
 
@@ -40,7 +41,7 @@ std::u16string CDialogDown::TargetPath() const {
 void CDialogDown::OnInitDialog() {
   IWindowView& view = View();
   view.SetTitle(DownloadTitle(m_request.title));
-  view.CenterOverOwner();
+  CenterOverOwner(view);
   view.SetProgressRange(res::kDownloadProgress, 1, 100);
   view.SetProgressPos(res::kDownloadProgress, 0);
   {
@@ -90,7 +91,8 @@ intptr_t CDialogDown::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lPa
     case kWmDownloadEnded:
       if (wParam == 0) {
         // The window stays open; the player closes it. DownloadWholeFile left no file.
-        View().ShowOwnedBox(kDownloadFailedText, GetApplicationName(m_platform), kMbOk);
+        View().ShowOwnedBox(kDownloadFailedText, GetApplicationName(m_platform),
+                            kMbOk | kMbIconExclamation);
         return 0;
       }
       if (m_install) m_install(*this, TargetPath());

@@ -114,6 +114,9 @@ int32_t DownloadEngine::StartTransfer(std::u16string_view url, std::u16string_vi
 }
 
 void DownloadEngine::SendRequest(Transfer& transfer, std::u16string_view url) {
+  // A refused address ends as a request that cannot be sent: the same report, and the
+  // transport never sees it.
+  if (CheckDownloadAddress(url) != AddressCheck::kOk) return FinishTransfer(transfer, kEventFailed);
   std::vector<std::string> headerLines;
   // An empty file asks for everything; a partial one for the rest, open-ended.
   if (transfer.startOffset > 0) {

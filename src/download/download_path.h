@@ -1,10 +1,30 @@
-// Where a page's download goes: `<client folder>Downloads<separator><name>`.
+// Where a download comes from (an address both transports are asked for only once it passed
+// here) and where a page's download goes: `<client folder>Downloads<separator><name>`.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace zeva {
+
+// Why an address is not fetched.
+enum class AddressCheck {
+  kOk,
+  kNotWeb,        // a scheme other than http or https (in any case), or none
+  kNoHost,        // no "//" after the scheme, or nothing between it and the port or path
+  kHostTooLong,   // more than kMaxHostLength characters
+  kBadHost,       // a character no host name or IPv6 literal holds, or a second '@'
+  kBadPort,       // not a number from 1 to 65535
+  kBadCharacter,  // a space or a control character anywhere in the address
+};
+
+// What a DNS name may run to; WinHTTP refuses longer ones, so both ports stop here.
+inline constexpr size_t kMaxHostLength = 255;
+
+// The rules for the first address of a transfer, the same for the engine and for whole-file
+// downloads. Redirect targets only the transport sees; it keeps them to http and https.
+AddressCheck CheckDownloadAddress(std::u16string_view url);
 
 inline constexpr std::u16string_view kDownloadsFolder = u"Downloads";
 

@@ -9,7 +9,9 @@
 namespace zeva {
 
 // Downloads `url` into `target` by way of "<target>.part" beside it, moved into place (an
-// atomic replace) once complete. A failed or cancelled download removes the partial file and
+// atomic replace) once complete. An address CheckDownloadAddress refuses never reaches the
+// port; a reply from 400 on, or a body other than its announced length, is a failure
+// whatever the port made of it. A failed or cancelled download removes the partial file and
 // leaves an existing `target` as it was. Runs on the calling thread, e.g. a worker's.
 DownloadResult DownloadWholeFile(const Platform& platform, std::u16string_view url,
                                  const std::u16string& target,

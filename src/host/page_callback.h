@@ -5,6 +5,11 @@
 
 namespace zeva {
 
+// A report that is not about a download: the client's settings were saved (the settings
+// window's OK), so the page reads what it shows of them again. Its key halves and value are
+// 0. Download reports use 1, 2, -1 and -100; a page that knows no other code ignores it.
+inline constexpr int32_t kPageEventSettingsSaved = 10;
+
 class IPageCallback {
  public:
   virtual ~IPageCallback() = default;

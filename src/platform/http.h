@@ -59,9 +59,10 @@ class IHttpRequest {
 class IHttpSession {
  public:
   virtual ~IHttpSession() = default;
-  // A GET for an http or https URL with extra header lines (no line ends). Redirects are
-  // followed, at most 10; a secure request verifies the server. Nothing when the URL cannot
-  // be split or the request cannot be prepared.
+  // A GET for an address the core accepted (CheckDownloadAddress: http or https) with extra
+  // header lines (no line ends). Redirects are followed, at most 10 and only to http and
+  // https (their targets only the transport sees); a secure request verifies the server.
+  // Nothing when the URL cannot be split or the request cannot be prepared.
   virtual std::unique_ptr<IHttpRequest> OpenRequest(std::u16string_view url,
                                                     const std::vector<std::string>& headerLines,
                                                     IHttpEvents& events) = 0;
@@ -75,8 +76,7 @@ class IHttpClient {
   virtual std::unique_ptr<IHttpSession> OpenSession(std::u16string_view userAgent) = 0;
 };
 
-// The limits every transfer keeps, read by both transports so the ports give up alike. Only
-// http and https URLs are fetched, also after a redirect.
+// The limits every transfer keeps, read by both transports so the ports give up alike.
 struct HttpClientOptions {
   // A PEM file of the authorities to trust instead of the system's store (tests only; the
   // client uses the system's store). Ports that cannot take one ignore it.

@@ -27,7 +27,8 @@ std::unique_ptr<IRegistry> CreateRegistry();
 std::unique_ptr<IShell> CreateShell();
 std::unique_ptr<IAutostart> CreateAutostart();
 std::unique_ptr<ILoginClient> CreateLoginClient();
-// Gives up as the HTTP layer does (the options' connect and stall limits, http and https only).
+// Gives up as the HTTP layer does (the options' connect and stall limits; redirects kept to the
+// web). The core checks the address and judges the reply.
 std::unique_ptr<IFileDownloader> CreateFileDownloader(const HttpClientOptions& options = {});
 std::unique_ptr<IDiskSpace> CreateDiskSpace();
 

@@ -11,7 +11,9 @@ class ClosedView final : public IWindowView {
   WindowHandle Handle() const override { return 0; }
   void SetTitle(const std::u16string&) override {}
   void SetBounds(int, int, int, int) override {}
-  void CenterOverOwner() override {}
+  ScreenRect Bounds() override { return {}; }
+  std::optional<ScreenRect> ShownOwnerBounds() override { return std::nullopt; }
+  ScreenRect WorkArea() override { return {}; }
   void SetCaptionless() override {}
   void SetBackground(int) override {}
   void SetIcon(int) override {}
@@ -28,6 +30,7 @@ class ClosedView final : public IWindowView {
   void SetProgressRange(int, int, int) override {}
   void SetProgressPos(int, int) override {}
   int FocusedControl() override { return 0; }
+  void SetFocusedControl(int) override {}
   bool IsVisible() override { return false; }
   void Show(int) override {}
   void SetForeground() override {}

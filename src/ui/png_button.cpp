@@ -2,25 +2,34 @@
 
 namespace zeva {
 
-bool PngButton::OnMouseMove() {
+bool PngButton::OnMouseMove(bool overButton) {
+  // A held press keeps the pointer's moves coming when it is off the button: that is leaving.
+  if (!overButton) return m_inside ? OnMouseLeave() : false;
   if (m_tracking == 0) m_tracking = 1;
-  return false;
+  // Back over the button with a press held: it shows pressed again.
+  const bool repaint = m_pressed && !m_inside;
+  m_inside = true;
+  return repaint;
 }
 
 bool PngButton::OnMouseHover() {
   m_hover = 1;
+  m_inside = true;
   return true;
 }
 
 bool PngButton::OnMouseLeave() {
+  // A press survives a trip off the button, as a push button's does: released back over
+  // it, it still clicks.
   m_tracking = 0;
   m_hover = 0;
-  m_pressed = false;
+  m_inside = false;
   return true;
 }
 
 bool PngButton::OnButtonDown() {
   m_pressed = true;
+  m_inside = true;
   return true;
 }
 
@@ -32,7 +41,7 @@ bool PngButton::OnButtonUp(bool overButton) {
 
 ButtonFrame PngButton::Frame() const {
   if (m_fourthFrame == 1) return ButtonFrame::kFourth;
-  if (m_pressed) return ButtonFrame::kPressed;
+  if (m_pressed && m_inside) return ButtonFrame::kPressed;
   if (m_hover == 1) return ButtonFrame::kHover;
   return ButtonFrame::kNormal;
 }

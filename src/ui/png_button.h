@@ -16,7 +16,9 @@ struct StripGeometry {
 class PngButton {
  public:
   // Each returns true when the button must be repainted.
-  bool OnMouseMove();  // arms hover and leave tracking on the first move of a visit
+  // Arms hover and leave tracking on the first move of a visit. While a press is held the
+  // button sees moves off it too (`overButton` false).
+  bool OnMouseMove(bool overButton = true);
   bool OnMouseHover();
   bool OnMouseLeave();
   bool OnButtonDown();
@@ -33,7 +35,8 @@ class PngButton {
   int m_fourthFrame = 0;
   int m_tracking = 0;
   int m_hover = 0;
-  bool m_pressed = false;
+  bool m_pressed = false;  // the left button went down on this button and is still held
+  bool m_inside = false;   // the pointer is over the button
 };
 
 // Skinned windows are dragged by a band along their top: a point that the default hit test

@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 #include "res/resource_ids.h"
 #include "ui/png_button.h"
+#include "ui/window_placement.h"
 
 namespace zeva {
 namespace {
@@ -22,7 +23,7 @@ void CSkinnedFrame::OnInitDialog() {
   // No caption shows it; the desktop's window list and searches by title do.
   view.SetTitle(m_face.title);
   view.SetBounds(0, 0, m_face.width, m_face.height);
-  view.CenterOverOwner();
+  CenterOverOwner(view);
   view.SetBackground(m_face.background);
 
   view.MoveControl(res::kTitleLabel, 10, 9, 60, 15);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,12 @@ struct BrowserSite {
   bool scrollBars = false;
   // window.external for the pages it shows; null: pages get none.
   ExternalDispatcher* external = nullptr;
+};
+
+// A rectangle on the screen, in pixels.
+struct ScreenRect {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const ScreenRect&) const = default;
 };
 
 // A label's look: colours as 0xRRGGBB.
@@ -40,8 +47,11 @@ class IWindowView {
   virtual void SetTitle(const std::u16string& title) = 0;
   // Screen position and outer size, in pixels.
   virtual void SetBounds(int x, int y, int width, int height) = 0;
-  // Moves the window, at its size, to the middle of its owner (of the screen without one).
-  virtual void CenterOverOwner() = 0;
+  // Facts for placing the window: its own outer bounds; its owner's, while the owner is
+  // shown on the screen (neither hidden nor minimised); the work area of the screen.
+  virtual ScreenRect Bounds() = 0;
+  virtual std::optional<ScreenRect> ShownOwnerBounds() = 0;
+  virtual ScreenRect WorkArea() = 0;
   // No caption or border; minimisable from the taskbar.
   virtual void SetCaptionless() = 0;
   virtual void SetBackground(int pngResource) = 0;
@@ -63,8 +73,9 @@ class IWindowView {
   virtual bool IsChecked(int id) = 0;
   virtual void SetProgressRange(int id, int low, int high) = 0;
   virtual void SetProgressPos(int id, int position) = 0;
-  // The control that has the keyboard focus (0: none).
+  // The control that has the keyboard focus (0: none); kBrowserArea is the page.
   virtual int FocusedControl() = 0;
+  virtual void SetFocusedControl(int id) = 0;
 
   virtual bool IsVisible() = 0;
   virtual void Show(int showCommand) = 0;

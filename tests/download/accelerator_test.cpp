@@ -199,7 +199,7 @@ TEST_F(AcceleratorTest, AFailedDownloadIsSaidLeavesNothingAndTheWindowOpen) {
     ASSERT_EQ(view.boxes.size(), 1u) << path;
     EXPECT_EQ(view.boxes[0].text, u"下载出错");
     EXPECT_EQ(view.boxes[0].caption, u"ZEVA");
-    EXPECT_EQ(view.boxes[0].style, kMbOk);
+    EXPECT_EQ(view.boxes[0].style, kMbOk | kMbIconExclamation);
     EXPECT_EQ(view.endResults, std::vector<int>{kIdCancel});  // closed by the player
     EXPECT_FALSE(Exists(m_installer)) << path;
     EXPECT_FALSE(Exists(m_installer + u".part")) << path;

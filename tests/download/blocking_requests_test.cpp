@@ -80,6 +80,14 @@ TEST_F(BlockingRequestsTest, AWholeFileOrNoneUnderTheFinalName) {
   }
 }
 
+TEST_F(BlockingRequestsTest, RedirectsAndASchemeInCapitalsAreFollowed) {
+  const std::u16string url = Url("/redirect/3/" + BlobName(5000, 8));
+  ASSERT_EQ(url.substr(0, 5), u"http:");
+  EXPECT_EQ(DownloadWholeFile(m_test.platform, u"HTTP" + url.substr(4), m_target),
+            DownloadResult::kDone);
+  EXPECT_EQ(ReadBytes(m_target), MakeBlob(5000, 8));
+}
+
 TEST_F(BlockingRequestsTest, ACancelledDownloadLeavesNothing) {
   DownloadCancel cancel;
   const DownloadResult result = DownloadWholeFile(

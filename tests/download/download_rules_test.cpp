@@ -157,6 +157,7 @@ class ScriptedHttp final : public IHttpClient {
   std::unique_ptr<IHttpSession> OpenSession(std::u16string_view) override;
   ScriptedReply m_reply;
   std::vector<std::thread> m_threads;
+  std::vector<std::u16string> m_asked;  // the addresses requests were opened for
 };
 
 class ScriptedRequest final : public IHttpRequest {
@@ -219,8 +220,10 @@ class ScriptedRequest final : public IHttpRequest {
 class ScriptedSession final : public IHttpSession {
  public:
   explicit ScriptedSession(ScriptedHttp& http) : m_http(http) {}
-  std::unique_ptr<IHttpRequest> OpenRequest(std::u16string_view, const std::vector<std::string>&,
+  std::unique_ptr<IHttpRequest> OpenRequest(std::u16string_view url,
+                                            const std::vector<std::string>&,
                                             IHttpEvents& events) override {
+    m_http.m_asked.emplace_back(url);
     return std::make_unique<ScriptedRequest>(m_http, events);
   }
   ScriptedHttp& m_http;
@@ -257,6 +260,26 @@ TEST_F(ScriptedDownloadTest, RequestThatCannotBeSentIsReportedBeforeDownloadFile
   DownloadEngine engine(m_port.platform, m_page, http);
   EXPECT_EQ(engine.DownloadFile(u"http://h/x", u"x.bin", 1, 2), 1);
   EXPECT_EQ(m_page.Reports(), (std::vector<PageReport>{{-1, 1, 2, 0}}));
+}
+
+TEST_F(ScriptedDownloadTest, RefusedAddressFailsAsATransferThatCannotStartWithoutAskingHttp) {
+  ScriptedHttp http({.body = "abc"});
+  DownloadEngine engine(m_port.platform, m_page, http);
+  const std::u16string refused[] = {u"ftp://h/x", u"file:///c:/x", u"http:///x",
+                                    u"http://" + std::u16string(256, u'h') + u"/x",
+                                    u"http://h/a b"};
+  int32_t b = 0;
+  for (const std::u16string& url : refused) {
+    EXPECT_EQ(engine.DownloadFile(url, u"x.bin", 6, b), 1) << b;
+    EXPECT_EQ(m_page.WaitForEnd(6, b), (PageReport{-1, 6, b, 0})) << b;
+    ++b;
+  }
+  EXPECT_TRUE(http.m_asked.empty());
+  // The same key and file are free again, and an accepted address goes through as given.
+  ASSERT_EQ(engine.DownloadFile(u"HTTP://h/x", u"x.bin", 6, 0), 1);
+  EXPECT_TRUE(m_page.WaitFor([](const PageReport& r) { return r == PageReport{2, 6, 0, 100}; }));
+  EXPECT_EQ(http.m_asked, std::vector<std::u16string>{u"HTTP://h/x"});
+  EXPECT_EQ(ReadBytes(OnDisk(u"x.bin")), "abc");
 }
 
 TEST_F(ScriptedDownloadTest, ZeroByteReadEndsTheTransfer) {

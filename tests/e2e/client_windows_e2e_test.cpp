@@ -104,6 +104,9 @@ WebKitWebView* PortalView() {
   return found;
 }
 
+// What the portal says of itself once its start-up has run: "client" when it found the client.
+constexpr char kPortalReady[] = "document.documentElement.getAttribute('data-zeva-ready')";
+
 // One step of a player's session: it waits until `ready`, then acts.
 struct Step {
   std::function<bool()> ready;
@@ -151,6 +154,15 @@ class ClientWindowsEndToEnd : public ::testing::Test {
             // which one it was.
             std::fprintf(stderr, "step %zu of %zu never became ready\n",
                          test.m_stepCount - test.m_steps.size() + 1, test.m_stepCount);
+            // Enough of the page's state to tell a page that never found the client from a
+            // click that went nowhere.
+            if (WebKitWebView* view = PortalView()) {
+              std::fprintf(
+                  stderr, "portal %s, ready: %s, status: %s\n",
+                  webkit_web_view_get_uri(view) ? webkit_web_view_get_uri(view) : "-",
+                  test::Evaluate(view, kPortalReady, 2).c_str(),
+                  test::Evaluate(view, "document.getElementById('status').textContent", 2).c_str());
+            }
             test.StopServer();
             std::_Exit(1);
           }
@@ -226,11 +238,12 @@ class ClientWindowsEndToEnd : public ::testing::Test {
       gtk_window_close(window->Window());
     });
   }
-  // The portal's own button, clicked in the page once the page has it.
+  // The portal's own button, clicked once the page says it is ready: its handlers are in
+  // place and it has found the client (a button that merely exists may be clicked before
+  // the page's script has run, and the click is lost).
   static Step ClickInPortal(const std::string& id) {
-    const std::string find = "document.getElementById('" + id + "') ? 'yes' : 'no'";
     return {
-        [find] { return PortalView() && test::Evaluate(PortalView(), find) == "yes"; },
+        [] { return PortalView() && test::Evaluate(PortalView(), kPortalReady) == "client"; },
         [id] { test::Evaluate(PortalView(), "document.getElementById('" + id + "').click()"); }};
   }
   static Step FileThere(const fs::path& file) {
@@ -290,6 +303,10 @@ TEST_F(ClientWindowsEndToEnd, LoginAboutUpdateLogAndTheUpdate) {
   Play({
       WindowShown(main),
       Pause(1500),
+      // Enter at once goes to the page, never to the login form the page covers.
+      Do([] { Xdotool("key Return"); }),
+      Pause(1000),
+      Do([] { EXPECT_EQ(OpenBox(), nullptr) << "Enter at start reached the hidden login form"; }),
       // A demo account, a wrong password: the account server's answers, read in GBK.
       Login(u"zeva", u"123456"),
       AnswerBox(),
@@ -304,6 +321,16 @@ TEST_F(ClientWindowsEndToEnd, LoginAboutUpdateLogAndTheUpdate) {
       Do([] { Screenshot("update_log_window.png"); }),
       // Its close button: centred over the main window, the X at width - 27.
       Do([] { Xdotool("mousemove 572 185 click 1"); }),
+      WindowGone(u"更新日志"),
+      // Opened again with the keyboard in its page: Escape closes it, as on Windows.
+      Do([] { Xdotool("mousemove 733 14 click 1"); }),
+      Pause(800),
+      Do([] { Xdotool("key Down Down Return"); }),
+      WindowShown(u"更新日志"),
+      Pause(2000),
+      Do([] { Xdotool("mousemove 400 330 click 1"); }),
+      Pause(500),
+      Do([] { Xdotool("key Escape"); }),
       WindowGone(u"更新日志"),
       // The help menu's 关于我们 (the fourth item), closed by its OK button.
       Do([] { Xdotool("mousemove 733 14 click 1"); }),
@@ -322,6 +349,22 @@ TEST_F(ClientWindowsEndToEnd, LoginAboutUpdateLogAndTheUpdate) {
       WindowShown(u"关于我们"),
       Do([] { Xdotool("key Escape"); }),
       WindowGone(u"关于我们"),
+      // Hidden to the tray, a right click offers 显示窗口 and leaves the window hidden; the
+      // left click brings it back.
+      Do([this] { m_client.MainWindow().OnMessage(kWmTrayNotify, res::kAppIcon, 0x201); }),
+      Do([this] {
+        EXPECT_FALSE(m_client.MainWindow().View().IsVisible());
+        Xdotool("sleep 0.8 key Escape");
+        m_client.MainWindow().OnMessage(kWmTrayNotify, res::kAppIcon, 0x204);
+      }),
+      // (The steps go on while the menu's loop runs: this one waits until it has closed.)
+      Pause(1500),
+      Do([this] {
+        EXPECT_FALSE(m_client.MainWindow().View().IsVisible()) << "the right click showed it";
+        m_client.MainWindow().OnMessage(kWmTrayNotify, res::kAppIcon, 0x201);
+      }),
+      Pause(500),
+      Do([this] { EXPECT_TRUE(m_client.MainWindow().View().IsVisible()); }),
       // The account server stopped: tried twice, then named.
       Do([this] { StopServer(); }),
       Login(u"zeva", u"123456"),
@@ -337,7 +380,8 @@ TEST_F(ClientWindowsEndToEnd, LoginAboutUpdateLogAndTheUpdate) {
   EXPECT_NE(m_boxes[0].text.find("登录成功，欢迎您，zeva"), std::string::npos);
   EXPECT_EQ(m_boxes[1].text, "0|用户名或密码错误");
   EXPECT_EQ(m_boxes[2].text, "无法与服务器建立连接。");
-  EXPECT_EQ(m_found, (std::vector<std::u16string>{main, u"更新日志", u"关于我们", u"关于我们"}));
+  EXPECT_EQ(m_found, (std::vector<std::u16string>{main, u"更新日志", u"更新日志", u"关于我们",
+                                                  u"关于我们"}));
 
   // The stand-in updater writes beside itself once it runs.
   const fs::path log = m_folder.Native() / "standin.log";

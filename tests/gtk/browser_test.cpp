@@ -12,6 +12,7 @@
 #include "host/external_dispatcher.h"
 #include "platform/unicode.h"
 #include "ports/gtk/gtk_system.h"
+#include "ports/gtk/load_error.h"
 #include "ports/gtk/webkit_browser.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
@@ -186,7 +187,44 @@ TEST_F(BrowserTest, PageDialogsAreTheClientsMessageBoxes) {
   ASSERT_EQ(m_test.dialogs.boxes.size(), 2u);
   EXPECT_EQ(m_test.dialogs.boxes[0].text, u"你好");
   EXPECT_EQ(m_test.dialogs.boxes[1].text, u"继续吗？");
-  EXPECT_EQ(m_test.dialogs.boxes[1].style, kMbOkCancel);
+  // As the Internet Explorer control shows them: its caption, an alert's exclamation icon,
+  // a confirmation's question icon.
+  EXPECT_EQ(m_test.dialogs.boxes[0].caption, u"来自网页的消息");
+  EXPECT_EQ(m_test.dialogs.boxes[0].style, kMbOk | kMbIconExclamation);
+  EXPECT_EQ(m_test.dialogs.boxes[1].caption, u"来自网页的消息");
+  EXPECT_EQ(m_test.dialogs.boxes[1].style, kMbOkCancel | kMbIconQuestion);
+}
+
+// WebKit's reasons in the client's words: a server that cannot be reached (whatever layer
+// says so) gets the client's page; a cancelled load, a download or a type WebKit cannot show
+// keeps what is showing.
+TEST(LoadErrorTest, WebKitsReasonsInTheClientsWords) {
+  struct Case {
+    GQuark domain;
+    int code;
+    NavigationFailure expected;
+  };
+  const Case cases[] = {
+      {WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FAILED, NavigationFailure::kCannotConnect},
+      {WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_TRANSPORT, NavigationFailure::kCannotConnect},
+      {WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED, NavigationFailure::kCancelled},
+      {WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL,
+       NavigationFailure::kOtherProgram},
+      {WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_CANNOT_SHOW_MIME_TYPE,
+       NavigationFailure::kNotShown},
+      {WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE,
+       NavigationFailure::kNotShown},
+      {G_IO_ERROR, G_IO_ERROR_CONNECTION_REFUSED, NavigationFailure::kCannotConnect},
+      {G_IO_ERROR, G_IO_ERROR_TIMED_OUT, NavigationFailure::kCannotConnect},
+      {G_IO_ERROR, G_IO_ERROR_CANCELLED, NavigationFailure::kCancelled},
+      {G_RESOLVER_ERROR, G_RESOLVER_ERROR_NOT_FOUND, NavigationFailure::kCannotConnect},
+      {G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE, NavigationFailure::kCertificate},
+      {g_quark_from_static_string("some-other-error"), 3, NavigationFailure::kUnknown},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ClassifyLoadError(c.domain, c.code), c.expected)
+        << g_quark_to_string(c.domain) << " " << c.code;
+  }
 }
 
 // The page's alert and confirm as real message boxes, answered from the keyboard.

@@ -131,5 +131,70 @@ TEST_F(MainWindowPortTest, AnyTemplateRunsModallyOverItsOwner) {
   EXPECT_EQ(download.DoModal(m_window->Handle()), 7);
 }
 
+// "To the foreground" means the same as on Windows: a window on the screen comes to the
+// front, a hidden one stays hidden (a right click on the tray icon must not show it).
+TEST_F(MainWindowPortTest, TheForegroundNeverShowsAHiddenWindow) {
+  GtkWidget* window = GTK_WIDGET(m_window->Window());
+  ASSERT_TRUE(gtk_widget_get_visible(window));
+  m_window->Show(kSwHide);
+  m_window->SetForeground();
+  EXPECT_FALSE(gtk_widget_get_visible(window));
+  EXPECT_TRUE(m_windows.SetForeground(m_window->Handle()));
+  Settle();
+  EXPECT_FALSE(gtk_widget_get_visible(window));
+  m_window->Show(kSwShowNormal);
+  m_window->SetForeground();
+  EXPECT_TRUE(gtk_widget_get_visible(window));
+}
+
+// What the core places a secondary window by: its owner's place only while the owner is on
+// the screen, and the screen's work area.
+TEST_F(MainWindowPortTest, PlacementFactsFollowTheOwnersState) {
+  m_window->SetBounds(40, 30, 800, 600);
+  Settle();
+  std::vector<std::optional<ScreenRect>> owners;
+  ScreenRect work;
+  ProbeDialog about(m_factory, res::kAboutDialog);
+  about.whileOpen = [&](IWindowView& view) {
+    owners.push_back(view.ShownOwnerBounds());
+    work = view.WorkArea();
+    about.EndDialog(kIdOk);
+  };
+  about.DoModal(m_window->Handle());
+  m_window->Show(kSwHide);
+  about.DoModal(m_window->Handle());
+  ASSERT_EQ(owners.size(), 2u);
+  ASSERT_TRUE(owners[0]);
+  EXPECT_EQ(owners[0]->width, 800);
+  EXPECT_EQ(owners[0]->height, 600);
+  EXPECT_FALSE(owners[1]);  // hidden: no place to be over
+  EXPECT_EQ(work, (ScreenRect{0, 0, 1024, 768}));
+}
+
+// A label no window names keeps the toolkit's colours: nothing is white by default.
+TEST_F(MainWindowPortTest, LabelsKeepTheSystemsColoursUntilAWindowNamesAStyle) {
+  auto colourOf = [](GtkWidget* widget) {
+    GdkRGBA colour{};
+    GtkStyleContext* style = gtk_widget_get_style_context(widget);
+    gtk_style_context_get_color(style, gtk_style_context_get_state(style), &colour);
+    return colour;
+  };
+  ProbeDialog about(m_factory, res::kAboutDialog);
+  about.whileOpen = [&](IWindowView& view) {
+    GtkTemplateDialog* window = GtkTemplateDialog::FromHandle(view.Handle());
+    ASSERT_TRUE(window);
+    const GdkRGBA unnamed = colourOf(window->Control(res::kAboutText));
+    EXPECT_FALSE(unnamed.red == 1.0 && unnamed.green == 1.0 && unnamed.blue == 1.0);
+    TextStyle white;
+    white.colour = 0xFFFFFF;
+    view.SetTextStyle(res::kAboutText, white);
+    const GdkRGBA named = colourOf(window->Control(res::kAboutText));
+    EXPECT_DOUBLE_EQ(named.red, 1.0);
+    EXPECT_DOUBLE_EQ(named.blue, 1.0);
+    about.EndDialog(kIdOk);
+  };
+  about.DoModal(m_window->Handle());
+}
+
 }  // namespace
 }  // namespace zeva::gtk

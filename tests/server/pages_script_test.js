@@ -177,7 +177,7 @@ test('game folder: FOLDER, or FOLDER_TYF when run is 1', function () {
 });
 
 test('start game runs the launcher, then the window-mode watcher', function () {
-  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf'});
+  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf', 'system/wnd': '1'});
   client.answers.RunExe = true;
   assert.ok(P.startGame(client).ok);
   assert.deepStrictEqual(client.named('RunExe')[0], ['RunExe', '/games/cf/QQLogin.exe']);
@@ -191,6 +191,26 @@ test('start game runs the launcher, then the window-mode watcher', function () {
   var noFolder = new FakeClient('C:\\Z\\', {});
   assert.ok(!P.startGame(noFolder).ok);
   assert.strictEqual(noFolder.named('RunExe').length, 0);
+});
+
+test('window mode "1" starts the watcher, "0" never, anything else asks first', function () {
+  [
+    // [wnd, the player's answer (null: not asked), watchers started]
+    ['1', null, 1], ['2', true, 1], ['2', false, 0], ['0', null, 0], ['', true, 1], ['on', false, 0]
+  ].forEach(function (row) {
+    var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf', 'system/wnd': row[0]});
+    client.answers.RunExe = true;
+    var asked = [];
+    var result = P.startGame(client, function (question) { asked.push(question); return row[1]; });
+    assert.ok(result.ok, row.join());
+    assert.deepStrictEqual(asked, row[1] === null ? [] : ['是否以窗口化模式启动游戏？'], row.join());
+    assert.strictEqual(client.named('web_StartWndThread').length, row[2], row.join());
+  });
+  // Nobody to ask: no watcher.
+  var silent = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf', 'system/wnd': '2'});
+  silent.answers.RunExe = true;
+  assert.ok(P.startGame(silent).ok);
+  assert.strictEqual(silent.named('web_StartWndThread').length, 0);
 });
 
 test('login reply and address', function () {
@@ -359,6 +379,59 @@ test('a placed add-on counts only with all its files; removal forgets it', funct
   assert.strictEqual(client.config['addons/wndmode'], '');
 });
 
+test('an add-on is installed only in the game folder it went into; its record stays', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'C:\\CF'});
+  client.answers.UnzipFile = 1;
+  client.answers.CopyFile = 1;
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  addons.progress(2, 17, 1, 100);
+  addons.progress(2, 17, 2, 100);
+  var records = {crosshair: '1.0|C:\\CF\\zeva\\crosshair\\',
+                 wndmode: '2.1|C:\\ZEVA\\Downloads\\wndmode\\|C:\\CF'};
+  client.existing = ['C:\\CF\\zeva\\crosshair\\red.cfg', 'C:\\CF\\hook.dll', 'C:\\CF\\dbghelp.dll',
+                     'C:\\CF\\Msimg32.dll'];
+  [
+    // [game folder now, state of both]
+    ['D:\\Other', 'idle'], ['c:/cf\\', 'installed'], ['', 'idle'], ['C:\\CF\\zeva', 'idle'],
+    ['C:\\CF', 'installed']
+  ].forEach(function (row) {
+    client.config['CF Info/FOLDER'] = row[0];
+    addons.restore();
+    ['crosshair', 'wndmode'].forEach(function (id) {
+      var addon = addons.lookup(id);
+      assert.strictEqual(addon.state, row[1], id + ' in ' + row[0]);
+      assert.strictEqual(client.config['addons/' + id], records[id], id + ' in ' + row[0]);
+      if (row[1] === 'idle') assert.strictEqual(addon.message, '当前游戏目录中未安装。');
+      if (row[0] === 'D:\\Other') assert.ok(/C:\\CF$/.test(addon.detail), addon.detail);
+    });
+  });
+});
+
+test('removal deletes the placed files where they went, and says so only then', function () {
+  var client = new FakeClient('C:\\ZEVA\\', {'CF Info/FOLDER': 'D:\\New',
+    'addons/wndmode': '2.1|C:\\ZEVA\\Downloads\\wndmode\\|C:\\CF'});
+  client.existing = ['C:\\CF\\hook.dll', 'C:\\CF\\dbghelp.dll', 'C:\\CF\\Msimg32.dll', 'D:\\New\\hook.dll'];
+  var refuse = 'dbghelp.dll';
+  client.DeleteFile = function (file) {
+    this.record('DeleteFile', arguments);
+    return file.slice(-refuse.length) === refuse ? 0 : 1;
+  };
+  var addons = new P.AddonController(client, 'http://h', catalogue, null);
+  var addon = addons.lookup('wndmode');
+  addon.state = 'installed';  // as shown before the folder changed
+  assert.ok(!addons.remove('wndmode'));
+  assert.deepStrictEqual(client.named('DeleteFile').map(function (c) { return c[1]; }),
+      ['C:\\CF\\hook.dll', 'C:\\CF\\dbghelp.dll', 'C:\\CF\\Msimg32.dll']);
+  assert.strictEqual(addon.state, 'installed');
+  assert.strictEqual(addon.message, '无法删除：dbghelp.dll');
+  assert.ok(client.config['addons/wndmode']);
+  refuse = 'none';
+  assert.ok(addons.remove('wndmode'));
+  assert.strictEqual(addon.state, 'idle');
+  assert.strictEqual(addon.message, '已从游戏目录移除。');
+  assert.strictEqual(client.config['addons/wndmode'], '');
+});
+
 test('a new download starts its bar from nothing; a resumed one keeps its part', function () {
   var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf'});
   client.answers.DownloadFile = 1;
@@ -518,6 +591,119 @@ test('speed and time left come from the client while a download runs', function 
 test('a login the server cannot answer says so', function () {
   assert.ok(/无法连接登录服务器/.test(P.loginFailureText(0)));
   assert.strictEqual(P.loginFailureText(503), '登录失败（错误码 503）');
+});
+
+// ---- the page itself, in a stand-in document -----------------------------------------
+
+// index.html's elements (by id), the page's timers and requests, and its global scope.
+function loadPage(client, config) {
+  var byId = {};
+  var timers = [];
+  var requests = [];
+  function node(tag) {
+    var handlers = {};
+    var made = {
+      tagName: tag.toUpperCase(), className: '', textContent: '', title: '', value: '', style: {},
+      attributes: {}, children: [],
+      addEventListener: function (type, handler) { handlers[type] = handler; },
+      appendChild: function (child) { made.children.push(child); },
+      setAttribute: function (name, value) { made.attributes[name] = value; },
+      click: function () { handlers.click({}); }
+    };
+    return made;
+  }
+  var html = fs.readFileSync(path.join(site, 'CF30', 'index.html'), 'utf8');
+  html.replace(/<(\w+)[^>]*\bid="([^"]+)"/g, function (all, tag, id) { byId[id] = node(tag); });
+  var page = {
+    external: client, confirm: config.confirm, addEventListener: function () {},
+    location: {search: '?ToolId=1&SetUp=&ClientVersion=V3.0.6', protocol: 'http:', host: 'h'},
+    setTimeout: function (step, ms) { timers.push({step: step, ms: ms}); return timers.length; },
+    clearTimeout: function (id) { if (timers[id - 1]) timers[id - 1].step = null; },
+    XMLHttpRequest: function () {
+      var request = this;
+      request.open = function (method, url) { request.url = url; };
+      request.send = function () { requests.push(request); };
+    },
+    document: {
+      readyState: 'complete', documentElement: node('html'), createElement: node,
+      getElementById: function (id) { return byId[id] || null; },
+      getElementsByTagName: function (tag) {
+        return Object.keys(byId).map(function (id) { return byId[id]; })
+            .filter(function (e) { return e.tagName === tag.toUpperCase(); });
+      }
+    }
+  };
+  page.window = page;
+  var context = vm.createContext(page);
+  ['portal_logic.js', 'portal.js'].forEach(function (name) {
+    vm.runInContext(fs.readFileSync(path.join(site, 'CF30', name), 'utf8'), context);
+  });
+  return {
+    byId: byId, global: context,
+    // The timers still to run; runs them with `run`.
+    pending: function (run) {
+      var live = timers.filter(function (t) { return t.step; });
+      if (run) live.forEach(function (t) { var step = t.step; t.step = null; step(); });
+      return live.length;
+    },
+    answer: function (address, body) {
+      var request = requests.filter(function (r) { return r.url.indexOf(address) === 0; })[0];
+      request.readyState = 4;
+      request.status = 200;
+      request.responseText = JSON.stringify(body);
+      request.onreadystatechange();
+    }
+  };
+}
+
+test('the page says when it is ready, in the client and in a plain browser', function () {
+  var page = loadPage(new FakeClient('/opt/zeva/', {}), {});
+  assert.strictEqual(page.global.document.documentElement.attributes['data-zeva-ready'], 'client');
+  page = loadPage(undefined, {});
+  assert.strictEqual(page.global.document.documentElement.attributes['data-zeva-ready'], 'browser');
+  assert.ok(page.byId['start-game'].disabled);
+});
+
+test('saved settings: the page reads the folder again, and no add-on takes it for a download', function () {
+  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf',
+    'addons/crosshair': '1.0|/games/cf/zeva/crosshair/'});
+  client.existing = ['/games/cf/zeva/crosshair/red.cfg'];
+  var page = loadPage(client, {});
+  page.answer('/addons/catalogue.json', {addons: catalogue});
+  var addon = page.global.portalAddons.lookup('crosshair');
+  assert.strictEqual(addon.state, 'installed');
+
+  client.config['CF Info/FOLDER'] = '/games/other';
+  page.global.OnDownloadProgress(10, 17, 1, 0);
+  assert.strictEqual(addon.state, 'installed', 'read only once the report returned');
+  assert.strictEqual(page.pending(true), 1);
+  assert.strictEqual(page.byId['game-folder'].textContent, '/games/other');
+  assert.strictEqual(addon.state, 'idle');
+  assert.strictEqual(client.config['addons/crosshair'], '1.0|/games/cf/zeva/crosshair/');
+  page.global.OnDownloadProgress(10, 0, 0, 0);
+  page.pending(true);
+  assert.strictEqual(addon.state, 'idle');
+});
+
+test('the status line goes with the next action or after some seconds', function () {
+  var asked = [];
+  var client = new FakeClient('/opt/zeva/', {'CF Info/FOLDER': '/games/cf', 'system/wnd': '2'});
+  client.answers.RunExe = true;
+  var page = loadPage(client, {confirm: function (text) { asked.push(text); return false; }});
+  var status = page.byId.status;
+  page.byId['start-game'].click();
+  assert.strictEqual(status.textContent, '游戏正在启动……');
+  assert.deepStrictEqual(asked, ['是否以窗口化模式启动游戏？']);
+  assert.strictEqual(client.named('web_StartWndThread').length, 0);
+  page.byId['find-folder'].click();
+  assert.strictEqual(status.textContent, '');
+  assert.strictEqual(page.pending(), 0, 'no timer while the line is empty');
+  page.byId['start-game'].click();
+  page.byId['start-game'].click();
+  assert.strictEqual(page.pending(), 1);
+  page.pending(true);
+  assert.strictEqual(status.textContent, '');
+  assert.strictEqual(page.pending(), 0);
 });
 
 if (failures) {

@@ -59,6 +59,14 @@ TEST_F(ToolServerHttpTest, ServesThePortalPageForToolOneOnly) {
   EXPECT_EQ(Get(m_port, "/CF30/portal.js").status, 200);
 }
 
+// The client's 意见反馈 menu opens this address on the forum host, the tool server by default.
+TEST_F(ToolServerHttpTest, ServesTheFeedbackPage) {
+  HttpReply page = Get(m_port, "/thread-6389501-1-1.html");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_EQ(page.Header("content-type"), "text/html; charset=utf-8");
+  EXPECT_NE(page.body.find("<title>意见反馈"), std::string::npos);
+}
+
 TEST_F(ToolServerHttpTest, UpdateListAndLatestVersionComeFromTheChangelog) {
   HttpReply list = Get(m_port, "/manager/update/ToolWeb_Update_List.aspx?ToolId=1");
   EXPECT_EQ(list.status, 200);

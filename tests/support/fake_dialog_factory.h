@@ -33,6 +33,8 @@ class FakeDialogFactory final : public IDialogFactory {
   std::map<int, std::function<void(FakeDialog&)>> whileModal;
   // Whether the desktop has a tray that shows icons.
   bool trayHost = true;
+  // Sets up each new window before its class initialises it (its owner's place, say).
+  std::function<void(FakeDialog&)> onCreate;
 
   std::unique_ptr<INativeDialog> CreateNativeDialog(int templateId, WindowHandle owner,
                                                     IDialogEvents& events) override {
@@ -46,6 +48,7 @@ class FakeDialogFactory final : public IDialogFactory {
     dialog->view.table = [&events](uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return events.OnMessage(message, wParam, lParam);
     };
+    if (onCreate) onCreate(*dialog);
     dialogs.push_back(dialog);
     return std::make_unique<Native>(*this, dialog);
   }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -31,7 +32,9 @@ class FakeWindowView final : public IWindowView {
   std::u16string title;
   Rect bounds{};
   bool captionless = false;
-  int centred = 0;
+  // What the core reads to place the window; `owner` empty: hidden, minimised or none.
+  std::optional<ScreenRect> owner = ScreenRect{0, 0, 800, 600};
+  ScreenRect workArea{0, 0, 1024, 768};
   int background = 0;
   int icon = 0;
   std::map<int, Rect> controls;
@@ -79,7 +82,9 @@ class FakeWindowView final : public IWindowView {
   WindowHandle Handle() const override { return handle; }
   void SetTitle(const std::u16string& text) override { title = text; }
   void SetBounds(int x, int y, int w, int h) override { bounds = {x, y, w, h}; }
-  void CenterOverOwner() override { ++centred; }
+  ScreenRect Bounds() override { return {bounds.x, bounds.y, bounds.width, bounds.height}; }
+  std::optional<ScreenRect> ShownOwnerBounds() override { return owner; }
+  ScreenRect WorkArea() override { return workArea; }
   void SetCaptionless() override { captionless = true; }
   void SetBackground(int png) override { background = png; }
   void SetIcon(int id) override { icon = id; }
@@ -139,6 +144,7 @@ class FakeWindowView final : public IWindowView {
     return answer;
   }
   int FocusedControl() override { return focused; }
+  void SetFocusedControl(int id) override { focused = id; }
   bool IsVisible() override { return visible; }
   // A change of visibility reaches the window's table, as on both ports.
   void Show(int command) override {

@@ -32,12 +32,14 @@ inline bool LoadAndWait(WebKitWebView* view, const std::function<void()>& start,
   return done;
 }
 
-// The script's result as text, or "<error: ...>".
-inline std::string Evaluate(WebKitWebView* view, const std::string& script) {
+// The script's result as text, or "<error: ...>" (also when no answer came within `seconds`).
+inline std::string Evaluate(WebKitWebView* view, const std::string& script, int seconds = 30) {
   struct Result {
     bool done = false;
+    bool abandoned = false;  // the caller gave up: the late answer frees it
     std::string text;
-  } result;
+  };
+  auto* result = new Result;
   webkit_web_view_evaluate_javascript(
       view, script.c_str(), -1, nullptr, nullptr, nullptr,
       [](GObject* source, GAsyncResult* async, gpointer data) {
@@ -55,10 +57,17 @@ inline std::string Evaluate(WebKitWebView* view, const std::string& script) {
           g_clear_error(&error);
         }
         r->done = true;
+        if (r->abandoned) delete r;
       },
-      &result);
-  RunUntil([&] { return result.done; });
-  return result.done ? result.text : "<error: no answer>";
+      result);
+  RunUntil([&] { return result->done; }, seconds);
+  if (!result->done) {
+    result->abandoned = true;
+    return "<error: no answer>";
+  }
+  std::string text = std::move(result->text);
+  delete result;
+  return text;
 }
 
 }  // namespace zeva::test

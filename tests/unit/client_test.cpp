@@ -7,6 +7,7 @@
 #include "app/client.h"
 #include "res/resource_ids.h"
 #include "support/fake_dialog_factory.h"
+#include "support/fake_script_object.h"
 #include "support/temp_folder.h"
 #include "support/test_platform.h"
 #include "ui/window_messages.h"
@@ -175,6 +176,68 @@ TEST_F(ClientTest, TheLoginFormAndTheUpdateReachTheirCommands) {
     main.OnMessage(view.posted[0].message, view.posted[0].wParam, view.posted[0].lParam);
     EXPECT_EQ(view.endResults, std::vector<int>{kIdCancel});
     EXPECT_FALSE(view.trayIcon);
+  });
+}
+
+// The portal shows the game folder: saving the settings tells it (code 10), closing them
+// without saving does not.
+TEST_F(ClientTest, SavedSettingsAreReportedToThePortal) {
+  auto portal = std::make_shared<test::FakeScriptObject>(true);
+  int answer = kIdOk;
+  m_factory.whileModal[res::kSettingsDialog] = [&](test::FakeDialog& dialog) {
+    dialog.events->OnCommand(answer);
+  };
+  Run([&] {
+    EXPECT_EQ(Call(u"SetCallBack", {V::Object(portal)}).value.int32, 0);
+    answer = res::kDialogCloseButton;
+    m_client.MainWindow().OnCommand(res::kSettingsButton);
+    EXPECT_TRUE(portal->Calls().empty());
+    answer = kIdOk;
+    m_client.MainWindow().OnCommand(res::kSettingsButton);
+    ASSERT_EQ(portal->Calls().size(), 1u);
+    EXPECT_EQ(portal->Calls()[0].name, u"OnDownloadProgress");
+    EXPECT_EQ(portal->Calls()[0].args, (std::vector<int32_t>{10, 0, 0, 0}));
+  });
+}
+
+// The update list's page reaches window.external under the same origin rule as the portal;
+// its window methods and posted messages reach the update-log window, and its registration
+// leaves the portal's download reports with the portal.
+TEST_F(ClientTest, TheUpdateLogsPageHasWindowExternalOfItsOwn) {
+  auto portal = std::make_shared<test::FakeScriptObject>(true);
+  auto list = std::make_shared<test::FakeScriptObject>(true);
+  m_factory.whileModal[res::kUpdateLogDialog] = [&](test::FakeDialog& dialog) {
+    ExternalDispatcher* external = dialog.view.browserSite.external;
+    ASSERT_NE(external, nullptr);
+    EXPECT_NE(external, &m_client.Dispatcher());
+    EXPECT_TRUE(dialog.view.browserSite.scrollBars);
+    const std::u16string page = dialog.view.navigations.at(0);
+    auto call = [&](std::u16string_view name, std::vector<ScriptValue> args,
+                    std::u16string_view url) {
+      return external->Invoke(FindMethod(name), args, url);
+    };
+    EXPECT_EQ(call(u"GetVersion", {}, page).error, kSOk);
+    EXPECT_EQ(call(u"GetVersion", {}, u"http://elsewhere.example/").error, kEAccessDenied);
+    EXPECT_EQ(static_cast<WindowHandle>(call(u"GetParentWindow", {}, page).value.int32),
+              dialog.view.handle);
+    EXPECT_EQ(static_cast<WindowHandle>(call(u"GetMainWindow", {}, page).value.int32),
+              m_main->view.handle);
+    EXPECT_EQ(call(u"SetCallBack", {V::Object(list)}, page).value.int32, 0);
+    // web_OpenSetWnd posts to the update-log window, which handles none of the page's
+    // requests: no settings window opens.
+    EXPECT_TRUE(call(u"web_OpenSetWnd", {}, page).value.boolean);
+    ASSERT_FALSE(m_test.windows.messages.empty());
+    EXPECT_EQ(m_test.windows.messages.back().window, dialog.view.handle);
+    EXPECT_EQ(dialog.events->OnMessage(kWmOpenSettings, 0, 0), 0);
+    EXPECT_TRUE(m_factory.Of(res::kSettingsDialog).empty());
+    dialog.events->OnCommand(res::kDialogCloseButton);
+  };
+  Run([&] {
+    Call(u"SetCallBack", {V::Object(portal)});
+    m_client.MainWindow().OnCommand(res::kCmdUpdateLog);
+    EXPECT_TRUE(m_client.Page().ReportToPage(1, 0, 1, 50));
+    EXPECT_EQ(portal->Calls().size(), 1u);
+    EXPECT_TRUE(list->Calls().empty());
   });
 }
 

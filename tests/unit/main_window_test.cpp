@@ -57,6 +57,12 @@ TEST_F(MainWindowTest, InitialisationLaysOutTheWindow) {
   EXPECT_EQ(m_view.background, 135);
   EXPECT_EQ(m_view.controls[res::kVersionLabel], (Rect{37, 9, 80, 15}));
   EXPECT_EQ(m_view.texts[res::kVersionLabel], u"V3.0.6");
+  // The window names the style of the text it draws: the version in white on the picture.
+  EXPECT_EQ(m_view.styles.at(res::kVersionLabel).colour, 0xFFFFFFu);
+  EXPECT_TRUE(m_view.styles.at(res::kVersionLabel).transparent);
+  EXPECT_EQ(m_view.styles.size(), 1u);
+  // The keyboard starts in the page, not in the login form under it.
+  EXPECT_EQ(m_view.focused, res::kBrowserArea);
   EXPECT_TRUE(m_view.trayIcon);
   EXPECT_EQ(m_view.trayTip, u"KIVO泽瓦助手");
   EXPECT_EQ(m_view.browser, (Rect{1, 32, 798, 567}));
@@ -274,6 +280,14 @@ TEST(PngButtonTest, FramesFollowTheMouse) {
   EXPECT_TRUE(button.OnButtonUp(true));
   button.OnButtonDown();
   EXPECT_FALSE(button.OnButtonUp(false));  // released elsewhere: no click
+  // Pressed, dragged off (not pressed in looks), back on and released: a click.
+  button.OnButtonDown();
+  button.OnMouseLeave();
+  EXPECT_EQ(button.Frame(), ButtonFrame::kNormal);
+  EXPECT_TRUE(button.OnMouseMove());
+  EXPECT_EQ(button.Frame(), ButtonFrame::kPressed);
+  EXPECT_TRUE(button.OnButtonUp(true));
+  EXPECT_EQ(button.Frame(), ButtonFrame::kNormal);  // no hover yet on this visit
   button.OnMouseLeave();
   EXPECT_EQ(button.Frame(), ButtonFrame::kNormal);
   EXPECT_TRUE(button.NeedsTracking());  // re-armed on the next visit

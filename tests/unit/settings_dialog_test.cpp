@@ -67,8 +67,7 @@ TEST_F(SettingsDialogTest, TheSkinnedFrameAndItsButtons) {
   const int result = Run([](test::FakeDialog& d) {
     test::FakeWindowView& view = d.view;
     EXPECT_TRUE(view.captionless);
-    EXPECT_EQ(view.bounds, (Rect{0, 0, 440, 355}));
-    EXPECT_EQ(view.centred, 1);
+    EXPECT_EQ(view.bounds, (Rect{180, 122, 440, 355}));
     EXPECT_EQ(view.background, res::kPngSettingsBackground);
     EXPECT_EQ(view.texts[res::kTitleLabel], u"游戏设置");
     EXPECT_EQ(view.controls[res::kTitleLabel], (Rect{10, 9, 60, 15}));

@@ -71,7 +71,8 @@ TEST(DialogTemplateTest, TheDialogManagerMakesEveryTemplateAsWritten) {
     const LONG style = ::GetWindowLongW(window, GWL_STYLE);
     EXPECT_EQ(style & WS_VISIBLE, 0);  // shown once its class has laid it out
     EXPECT_EQ((style & WS_CAPTION) == WS_CAPTION, !dialog.caption.empty());
-    EXPECT_EQ((style & WS_SYSMENU) != 0, !dialog.caption.empty());
+    // Every window but the main one has a system menu, caption or not.
+    EXPECT_EQ((style & WS_SYSMENU) != 0, id != res::kMainDialog);
     EXPECT_EQ(TextOf(window), dialog.caption);
     EXPECT_EQ((::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0, dialog.taskbarButton);
 

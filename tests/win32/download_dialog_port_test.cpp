@@ -266,6 +266,12 @@ TEST_F(DownloadDialogPortTest, AFailedDownloadIsSaidAndTheWindowStaysOpen) {
     ASSERT_TRUE(WaitUntil([&] { return (box = OwnedBox(dialog)) != nullptr; }));
     EXPECT_EQ(TextOf(box), u"ZEVA");
     EXPECT_EQ(TextOf(::GetDlgItem(box, 0xFFFF)), u"下载出错");
+    // The application box carries the exclamation icon (control 20 on Windows, 1088 in Wine).
+    HWND icon = ::GetDlgItem(box, 20);
+    if (!icon) icon = ::GetDlgItem(box, 1088);
+    ASSERT_TRUE(icon);
+    EXPECT_TRUE(::IsWindowVisible(icon));
+    EXPECT_TRUE(::SendMessageW(icon, STM_GETICON, 0, 0));
     ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
     ::Sleep(300);
@@ -300,6 +306,31 @@ TEST(Win32ShellTest, ARunningProgramIsFoundByItsExactNameUntilItEnds) {
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
   EXPECT_TRUE(WaitUntil([&] { return !shell.IsProgramRunning(u"jsq.exe"); }));
+}
+
+// A web page with no browser to show it is a failure the player hears of (the feedback page's
+// box), not a silent success: Wine's handler, winebrowser, starts and gives up at once when
+// none of its browsers exists (its list set here to one that cannot be found).
+TEST(Win32ShellTest, AWebPageNothingCanShowIsAFailure) {
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", 0, nullptr, 0,
+                              KEY_READ | KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  wchar_t saved[512] = {};
+  DWORD savedSize = sizeof saved;
+  const bool hadValue = ::RegQueryValueExW(key, L"Browsers", nullptr, nullptr,
+                                           reinterpret_cast<BYTE*>(saved), &savedSize) == 0;
+  const wchar_t none[] = L"zeva-no-such-browser";
+  ::RegSetValueExW(key, L"Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(none), sizeof none);
+  Win32Shell shell;
+  EXPECT_FALSE(shell.Execute(u"open", u"http://127.0.0.1:9/thread-6389501-1-1.html", u"", u"",
+                             SW_SHOWNORMAL));
+  if (hadValue) {
+    ::RegSetValueExW(key, L"Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedSize);
+  } else {
+    ::RegDeleteValueW(key, L"Browsers");
+  }
+  ::RegCloseKey(key);
 }
 
 }  // namespace

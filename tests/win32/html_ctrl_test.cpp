@@ -16,6 +16,7 @@
 #include "fake_html_document.h"
 #include "ports/win32/browser_events.h"
 #include "ports/win32/html_ctrl.h"
+#include "ports/win32/navigate_error.h"
 #include "ports/win32/win32_system.h"
 
 namespace zeva {
@@ -129,6 +130,27 @@ TEST_F(HtmlCtrlTest, AnAddressThatCannotBeFetchedGetsTheClientsErrorPage) {
   EXPECT_FALSE(Control().OnNavigateError(browser, u"http://a/", 404));
   EXPECT_FALSE(Control().OnNavigateError(browser, u"foo:bar", INET_E_UNKNOWN_PROTOCOL));
   EXPECT_TRUE(Control().OnNavigateError(browser, u"http://a/", INET_E_CANNOT_CONNECT));
+}
+
+// The control's codes in the client's words; WebKit's reasons translate into the same ones,
+// so both browsers show the client's page for the same failures.
+TEST(NavigateErrorTest, TheControlsCodesInTheClientsWords) {
+  const std::pair<HRESULT, NavigationFailure> cases[] = {
+      {INET_E_CANNOT_CONNECT, NavigationFailure::kCannotConnect},
+      {INET_E_RESOURCE_NOT_FOUND, NavigationFailure::kCannotConnect},
+      {INET_E_CONNECTION_TIMEOUT, NavigationFailure::kCannotConnect},
+      {INET_E_DOWNLOAD_FAILURE, NavigationFailure::kCannotConnect},
+      {INET_E_INVALID_URL, NavigationFailure::kBadAddress},
+      {INET_E_INVALID_CERTIFICATE, NavigationFailure::kCertificate},
+      {INET_E_UNKNOWN_PROTOCOL, NavigationFailure::kOtherProgram},
+      {E_ABORT, NavigationFailure::kCancelled},
+      {404, NavigationFailure::kHttpStatus},
+      {500, NavigationFailure::kHttpStatus},
+      {E_FAIL, NavigationFailure::kUnknown},
+  };
+  for (const auto& [status, failure] : cases) {
+    EXPECT_EQ(win32::ClassifyNavigateError(status), failure) << std::hex << status;
+  }
 }
 
 TEST_F(HtmlCtrlTest, NewWindowsOpenOnlyWebAddressesInTheDesktopBrowser) {

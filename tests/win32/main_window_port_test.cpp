@@ -276,6 +276,55 @@ TEST_F(MainWindowPortTest, AnyTemplateRunsModallyOverItsOwner) {
   EXPECT_EQ(download.DoModal(m_dialog.Handle()), 7);
 }
 
+// What the core places a secondary window by: the owner's place only while the owner is on
+// the screen (a minimised window sits at -32000, a hidden one nowhere), and the work area.
+TEST_F(MainWindowPortTest, PlacementFactsFollowTheOwnersState) {
+  std::vector<std::optional<ScreenRect>> owners;
+  ScreenRect work;
+  ProbeDialog about(m_factory, res::kAboutDialog);
+  about.whileOpen = [&](IWindowView& view) {
+    owners.push_back(view.ShownOwnerBounds());
+    work = view.WorkArea();
+    about.EndDialog(kIdOk);
+  };
+  about.DoModal(m_dialog.Handle());
+  ::ShowWindow(m_window, SW_MINIMIZE);
+  about.DoModal(m_dialog.Handle());
+  ::ShowWindow(m_window, SW_HIDE);
+  about.DoModal(m_dialog.Handle());
+  ::ShowWindow(m_window, SW_SHOWNORMAL);
+  ASSERT_EQ(owners.size(), 3u);
+  ASSERT_TRUE(owners[0]);
+  EXPECT_EQ(owners[0]->width, 800);
+  EXPECT_EQ(owners[0]->height, 600);
+  EXPECT_FALSE(owners[1]);
+  EXPECT_FALSE(owners[2]);
+  EXPECT_GT(work.width, 0);
+  EXPECT_GT(work.height, 0);
+}
+
+// A label no window names keeps the system's colours: the dialog manager's own answer.
+TEST_F(MainWindowPortTest, LabelsKeepTheSystemsColoursUntilAWindowNamesAStyle) {
+  ProbeDialog about(m_factory, res::kAboutDialog);
+  about.whileOpen = [&](IWindowView& view) {
+    const HWND window = Hwnd(view.Handle());
+    view.SetBackground(res::kPngAboutBackground);
+    const HWND label = ::GetDlgItem(window, res::kAboutText);
+    const HDC dc = ::GetDC(label);
+    ::SetTextColor(dc, RGB(1, 2, 3));
+    ::SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(label));
+    EXPECT_EQ(::GetTextColor(dc), ::GetSysColor(COLOR_WINDOWTEXT));
+    view.SetTextStyle(res::kAboutText, TextStyle{0x0E4E81, true});
+    ::SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(label));
+    EXPECT_EQ(::GetTextColor(dc), RGB(0x0E, 0x4E, 0x81));
+    ::ReleaseDC(label, dc);
+    about.EndDialog(kIdOk);
+  };
+  EXPECT_EQ(about.DoModal(m_dialog.Handle()), kIdOk);
+}
+
 TEST_F(MainWindowPortTest, LabelsTakeTheirStyleAndPictures) {
   ProbeDialog about(m_factory, res::kAboutDialog);
   about.whileOpen = [&](IWindowView& view) {

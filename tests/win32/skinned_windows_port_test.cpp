@@ -258,18 +258,20 @@ TEST_F(SkinnedWindowsPortTest, EachMenuOpensItsWindowAndItsButtonsEndIt) {
     }
   });
 
-  // The update list, in a page with scroll bars and no window.external; the portal has none.
+  // The update list, in a page with scroll bars (the portal has none) and a window.external
+  // of its own.
   const BrowserRecord* page = BrowserOf(updateLog);
   ASSERT_NE(page, nullptr);
   EXPECT_TRUE(SameRect(page->place, RECT{2, 30, 383, 257}));
   EXPECT_TRUE(page->site.scrollBars);
-  EXPECT_EQ(page->site.external, nullptr);
+  EXPECT_NE(page->site.external, nullptr);
   EXPECT_EQ(page->hostFlags & DOCHOSTUIFLAG_SCROLL_NO, 0u);
   EXPECT_EQ(page->urls,
             std::vector<std::u16string>{std::u16string(kToolServer) + endpoints::kUpdateListPath});
   const BrowserRecord* portal = BrowserOf(mainWindow);
   ASSERT_NE(portal, nullptr);
   EXPECT_NE(portal->hostFlags & DOCHOSTUIFLAG_SCROLL_NO, 0u);
+  EXPECT_NE(page->site.external, portal->site.external);
 }
 
 }  // namespace

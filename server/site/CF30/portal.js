@@ -3,10 +3,13 @@
  * ES5 only (the IE control runs this page too); feature tests, never the user agent.
  */
 var portalAddons = null;
+// What the page does when the client says its settings were saved (set at start-up).
+var portalSettingsSaved = null;
 
-// Called by the client for every download report: (code, key high, key low, value).
+// Called by the client for every download report, (code, key high, key low, value), and with
+// code 10 when its settings window saved.
 function OnDownloadProgress(code, high, low, value) {
-  if (portalAddons) portalAddons.progress(code, high, low, value);
+  ZevaPortal.clientReport(portalAddons, portalSettingsSaved, code, high, low, value);
 }
 
 (function () {
@@ -29,7 +32,21 @@ function OnDownloadProgress(code, high, low, value) {
 
   function on(id, event, handler) { byId(id).addEventListener(event, handler, false); }
 
-  function status(text) { setText('status', text || ''); }
+  var statusLine = new P.StatusLine(function (text) { setText('status', text); }, {
+    set: function (step, milliseconds) { return window.setTimeout(step, milliseconds); },
+    clear: function (timer) { window.clearTimeout(timer); }
+  });
+
+  function status(text) { statusLine.say(text); }
+
+  // A handler for one of the player's actions: what the status line said before is about an
+  // earlier one, so it goes first.
+  function action(handler) {
+    return function (event) {
+      statusLine.clear();
+      handler(event);
+    };
+  }
 
   function getJson(url, done) {
     var request = new XMLHttpRequest();
@@ -56,12 +73,14 @@ function OnDownloadProgress(code, high, low, value) {
     return P.isClient(candidate) ? candidate : null;
   }
 
+  // Shows the game folder, and which add-ons are installed in it.
   function refreshGameFolder() {
     if (!external) return;
     var game = P.readGameFolder(external);
     setText('game-server', game.testServer ? '体验服' : '官方服');
     setText('game-folder', game.folder || '未设置，请先选择游戏目录');
     byId('game-folder').title = game.folder;
+    if (portalAddons) portalAddons.restore();
   }
 
   // ---- add-ons ------------------------------------------------------------------------
@@ -105,9 +124,9 @@ function OnDownloadProgress(code, high, low, value) {
     foot.appendChild(buttons);
     card.appendChild(foot);
 
-    main.addEventListener('click', function () { portalAddons.download(info.id); }, false);
-    pause.addEventListener('click', function () { portalAddons.pause(info.id); }, false);
-    remove.addEventListener('click', function () { portalAddons.remove(info.id); }, false);
+    main.addEventListener('click', action(function () { portalAddons.download(info.id); }), false);
+    pause.addEventListener('click', action(function () { portalAddons.pause(info.id); }), false);
+    remove.addEventListener('click', action(function () { portalAddons.remove(info.id); }), false);
     cards[info.id] = {fill: fill, text: text, main: main, pause: pause, remove: remove};
     return card;
   }
@@ -251,23 +270,30 @@ function OnDownloadProgress(code, high, low, value) {
     if (query.SetUp === 'true') show('welcome', true);
 
     on('welcome-close', 'click', function () { show('welcome', false); });
-    on('find-folder', 'click', function () {
+    on('find-folder', 'click', action(function () {
       P.call(external, 'web_FindFolder', [], false);
       refreshGameFolder();
-    });
-    on('open-settings', 'click', function () { P.call(external, 'web_OpenSetWnd', [], false); });
-    on('start-game', 'click', function () { status(P.startGame(external).message); });
-    on('use-thunder', 'click', function () { P.call(external, 'web_UseThunder', [], false); });
-    on('update-now', 'click', function () { P.call(external, 'web_UpdateBegin', [], false); });
-    on('login-button', 'click', login);
-    on('login-password', 'keydown', function (event) { if (event.keyCode === 13) login(); });
-    on('logout-link', 'click', logout);
-    // The settings window may change the folder; read it again when the page comes back.
+    }));
+    on('open-settings', 'click', action(function () { P.call(external, 'web_OpenSetWnd', [], false); }));
+    on('start-game', 'click', action(function () {
+      status(P.startGame(external, function (question) { return window.confirm(question); }).message);
+    }));
+    on('use-thunder', 'click', action(function () { P.call(external, 'web_UseThunder', [], false); }));
+    on('update-now', 'click', action(function () { P.call(external, 'web_UpdateBegin', [], false); }));
+    on('login-button', 'click', action(login));
+    on('login-password', 'keydown', function (event) { if (event.keyCode === 13) action(login)(event); });
+    on('logout-link', 'click', action(logout));
+    // The settings window may change the folder; read it again when the page comes back, and
+    // when the client says its settings were saved. That report arrives inside a call from the
+    // client: the page reads its settings once the call has returned.
     window.addEventListener('focus', refreshGameFolder, false);
+    portalSettingsSaved = function () { window.setTimeout(refreshGameFolder, 0); };
 
     refreshGameFolder();
     loadAddons();
     checkUpdate(clientVersion);
+    // Tests wait for this before they click.
+    document.documentElement.setAttribute('data-zeva-ready', external ? 'client' : 'browser');
   }
 
   if (document.readyState === 'loading') {

@@ -8,8 +8,15 @@ var ZevaPortal = (function () {
 
   // The download identifiers the page uses: A is fixed, B is the add-on's place + 1.
   var kToolFamily = 17;
-  // config.ini section of the installed add-ons: key = add-on id, value = "version|folder".
+  // config.ini section of the installed add-ons: key = add-on id, value = "version|folder",
+  // and "|game folder" after it for add-ons that copy files into the game folder (their unpack
+  // folder lies in the client's folder and does not tell where those went).
   var kInstalledSection = 'addons';
+  // OnDownloadProgress also brings the client's own news: code 10, its settings were saved
+  // (the game folder may have changed). It is about no download, whatever its key.
+  var kSettingsSaved = 10;
+  // How long a message stays on the status line when no other action replaces it.
+  var kStatusSeconds = 8;
 
   function parseQuery(search) {
     var result = {};
@@ -85,6 +92,18 @@ var ZevaPortal = (function () {
     return endsWithSeparator(folder) ? folder : folder + separator;
   }
 
+  // Whether two folders are one, trailing separators aside; Windows folders ignore case and
+  // take either separator.
+  function sameFolder(left, right, separator) {
+    var a = String(left || '').replace(/[\\\/]+$/, '');
+    var b = String(right || '').replace(/[\\\/]+$/, '');
+    if (separator === '\\') {
+      a = a.replace(/\//g, '\\').toLowerCase();
+      b = b.replace(/\//g, '\\').toLowerCase();
+    }
+    return a === b;
+  }
+
   // Calls one method of window.external; a missing client or a failing call gives `fallback`.
   function call(external, name, args, fallback) {
     if (!external) return fallback;
@@ -131,17 +150,57 @@ var ZevaPortal = (function () {
     return joinPath(gameFolder, 'QQLogin.exe', clientPaths(external).separator);
   }
 
-  // Starts the game and the window-mode watcher. Window mode "0" (off) needs no watcher.
-  function startGame(external) {
+  // Starts the game, and the window-mode watcher by "system"/"wnd": "1" always, "2" (ask at
+  // start) when the player says yes to `ask(question)` (window.confirm), anything else never.
+  // The question comes before the game starts, so no answer is pending while it loads.
+  function startGame(external, ask) {
     var game = readGameFolder(external);
     if (!game.folder) return {ok: false, message: '请先选择游戏目录。'};
+    var paths = clientPaths(external);
+    var windowMode = String(call(external, 'GetConfigString', ['system', 'wnd', paths.config], '') || '');
+    // As the client's settings read it: "1" on, "0" off, anything else (none yet) asks.
+    var watch = windowMode === '1' ||
+        (windowMode !== '0' && typeof ask === 'function' && !!ask('是否以窗口化模式启动游戏？'));
     if (!call(external, 'RunExe', [launcherPath(external, game.folder)], false)) {
       return {ok: false, message: '游戏没有启动，请检查游戏目录。'};
     }
-    var paths = clientPaths(external);
-    var windowMode = String(call(external, 'GetConfigString', ['system', 'wnd', paths.config], '') || '');
-    if (windowMode !== '0') call(external, 'web_StartWndThread', [], false);
+    if (watch) call(external, 'web_StartWndThread', [], false);
     return {ok: true, message: '游戏正在启动……'};
+  }
+
+  /*
+   * The side bar's status line. A message stays until the next action replaces or clears it,
+   * at most kStatusSeconds: one one-shot timer, running only while a message is shown.
+   * `show(text)` puts the text on the page; `timers` is {set, clear} (setTimeout, clearTimeout).
+   */
+  function StatusLine(show, timers) {
+    this.show = show;
+    this.timers = timers;
+    this.timer = null;
+  }
+
+  StatusLine.prototype.say = function (text) {
+    if (this.timer !== null) this.timers.clear(this.timer);
+    this.timer = null;
+    this.show(text || '');
+    if (!text) return;
+    var self = this;
+    this.timer = this.timers.set(function () {
+      self.timer = null;
+      self.show('');
+    }, kStatusSeconds * 1000);
+  };
+
+  StatusLine.prototype.clear = function () { this.say(''); };
+
+  // What OnDownloadProgress(code, key high, key low, value) reports: code 10 runs
+  // `settingsSaved`, everything else goes to the add-ons (when their list is loaded).
+  function clientReport(addons, settingsSaved, code, high, low, value) {
+    if (Number(code) === kSettingsSaved) {
+      if (settingsSaved) settingsSaved();
+      return true;
+    }
+    return addons ? addons.progress(code, high, low, value) : false;
   }
 
   // The key halves the client reports for identifiers (a, b): the key is a * 2^32 + b.
@@ -262,38 +321,85 @@ var ZevaPortal = (function () {
         [kInstalledSection, addon.info.id, value, clientPaths(this.external).config], 0);
   };
 
-  // Whether what an install put down is still there: the placed files in the game folder,
-  // else anything in the folder it unpacked to.
-  AddonController.prototype.stillThere = function (addon, target) {
+  // The add-on's installed record: {version, target (the folder it unpacked to), game (the
+  // game folder it went into)}, or null. `game` is '' for an add-on that puts nothing there.
+  AddonController.prototype.installedRecord = function (addon) {
+    var ext = this.external;
+    var paths = clientPaths(ext);
+    var stored = String(call(ext, 'GetConfigString',
+        [kInstalledSection, addon.info.id, paths.config], '') || '');
+    var bar = stored.indexOf('|');
+    if (bar < 0) return null;
+    var record = {version: stored.substring(0, bar), target: stored.substring(bar + 1), game: ''};
+    var unpack = addon.info.unpack || {base: 'game', folder: ''};
+    if ((addon.info.place || []).length) {
+      bar = record.target.indexOf('|');
+      if (bar >= 0) {
+        record.game = record.target.substring(bar + 1);
+        record.target = record.target.substring(0, bar);
+      } else {
+        // Written before the game folder was kept: the files were looked for where the page
+        // looks now.
+        record.game = readGameFolder(ext).folder;
+      }
+    } else if (unpack.base !== 'client') {
+      // Unpacked into the game folder: the target is that folder and the unpack folder.
+      var sep = paths.separator;
+      var sub = unpack.folder ? withSeparator(localFolder(unpack.folder, sep), sep) : '';
+      var target = withSeparator(record.target, sep);
+      var game = target.substring(target.length - sub.length) === sub ?
+          target.substring(0, target.length - sub.length) : target;
+      // As folders are kept: no separator at the end, except a root's ("C:\\", "/").
+      record.game = /^([A-Za-z]:)?[\\\/]$/.test(game) ? game : game.replace(/[\\\/]+$/, '');
+    }
+    return record;
+  };
+
+  // Whether what an install put down is still there: the placed files in the game folder they
+  // went into, else anything in the folder it unpacked to.
+  AddonController.prototype.stillThere = function (addon, record) {
     var place = addon.info.place || [];
-    var game = readGameFolder(this.external);
     var sep = clientPaths(this.external).separator;
-    if (!place.length) return !!call(this.external, 'GetFilePath', [target + '*'], '');
-    if (!game.folder) return false;
+    if (!place.length) return !!call(this.external, 'GetFilePath', [record.target + '*'], '');
+    if (!record.game) return false;
     for (var i = 0; i < place.length; i++) {
-      if (!call(this.external, 'GetFilePath', [joinPath(game.folder, place[i], sep)], '')) return false;
+      if (!call(this.external, 'GetFilePath', [joinPath(record.game, place[i], sep)], '')) return false;
     }
     return true;
   };
 
-  // After a restart: add-ons installed before show as installed while their files are there.
+  // Changes the add-on's state unless it already shows it.
+  AddonController.prototype.settle = function (addon, state, message, detail) {
+    if (addon.state === state && (state === 'installed' || addon.message === message)) return;
+    addon.percent = state === 'installed' ? 100 : 0;
+    this.change(addon, state, message, detail);
+  };
+
+  // Which add-ons are installed in the game folder the page uses now: at start and whenever
+  // that folder may have changed. One installed into another game folder shows as not
+  // installed, and its record stays (its files are still there: going back to that folder
+  // shows it installed again). A record whose files are gone is forgotten. Add-ons busy or
+  // with a message of their own (paused, failed, ...) are left alone.
   AddonController.prototype.restore = function () {
-    var config = clientPaths(this.external).config;
+    var game = readGameFolder(this.external);
+    var sep = clientPaths(this.external).separator;
     for (var i = 0; i < this.addons.length; i++) {
       var addon = this.addons[i];
-      var stored = String(call(this.external, 'GetConfigString',
-          [kInstalledSection, addon.info.id, config], '') || '');
-      var bar = stored.indexOf('|');
-      if (bar < 0) continue;
-      var version = stored.substring(0, bar);
-      var target = stored.substring(bar + 1);
-      if (!this.stillThere(addon, target)) {
+      if (addon.state !== 'idle' && addon.state !== 'installed') continue;
+      var record = this.installedRecord(addon);
+      if (!record) continue;
+      var unpack = addon.info.unpack || {base: 'game', folder: ''};
+      var inGame = unpack.base !== 'client' || (addon.info.place || []).length > 0;
+      if (inGame && (!game.folder || !sameFolder(record.game, game.folder, sep))) {
+        this.settle(addon, 'idle', '当前游戏目录中未安装。',
+            record.game ? '已安装在另一个游戏目录：' + record.game : '');
+      } else if (!this.stillThere(addon, record)) {
         this.record(addon, '');
-      } else if (version !== String(addon.info.version)) {
-        this.change(addon, 'idle', '有新版本 v' + addon.info.version + '，可下载更新。');
+        this.settle(addon, 'idle', '');
+      } else if (record.version !== String(addon.info.version)) {
+        this.settle(addon, 'idle', '有新版本 v' + addon.info.version + '，可下载更新。');
       } else {
-        addon.percent = 100;
-        this.change(addon, 'installed', '已安装。', target);
+        this.settle(addon, 'installed', '已安装。', record.target);
       }
     }
   };
@@ -383,8 +489,9 @@ var ZevaPortal = (function () {
   // OnDownloadProgress: (code, key high half, key low half, value).
   AddonController.prototype.progress = function (code, high, low, value) {
     var addon = this.byKey[high + ':' + low];
-    if (!addon) return false;
     code = Number(code);
+    // Only these codes are download reports (code 10, the saved settings, is none).
+    if (!addon || (code !== 1 && code !== 2 && code !== -100 && code !== -1)) return false;
     if (code === 1) {
       addon.percent = Math.max(0, Math.min(100, Number(value) || 0));
       this.change(addon, 'downloading', '');
@@ -457,21 +564,24 @@ var ZevaPortal = (function () {
         return;
       }
     }
-    this.record(addon, addon.info.version + '|' + target);
+    this.record(addon, addon.info.version + '|' + target + (place.length ? '|' + game.folder : ''));
     this.change(addon, 'installed',
         place.length || unpack.base !== 'client' ? '安装成功，已放入游戏目录。' : '安装成功。', target);
   };
 
-  // Takes the add-on's placed files out of the game folder again.
+  // Takes the add-on's placed files out of the game folder they were copied into (the one
+  // its record names, which need not be the page's game folder now).
   AddonController.prototype.remove = function (id) {
     var addon = this.lookup(id);
     var place = addon && addon.info.place ? addon.info.place : [];
-    var game = readGameFolder(this.external);
-    if (!addon || !place.length || !game.folder) return false;
+    if (!addon || !place.length) return false;
+    var record = this.installedRecord(addon);
+    var folder = record ? record.game : readGameFolder(this.external).folder;
+    if (!folder) return false;
     var sep = clientPaths(this.external).separator;
     var failed = [];
     for (var i = 0; i < place.length; i++) {
-      var file = joinPath(game.folder, place[i], sep);
+      var file = joinPath(folder, place[i], sep);
       if (call(this.external, 'GetFilePath', [file], '') &&
           !call(this.external, 'DeleteFile', [file], 0)) {
         failed.push(place[i]);
@@ -482,7 +592,7 @@ var ZevaPortal = (function () {
       this.record(addon, '');
     }
     this.change(addon, failed.length ? 'installed' : 'idle',
-        failed.length ? '无法删除：' + failed.join('、') : '已从游戏目录移除。');
+        failed.length ? '无法删除：' + failed.join('、') : '已从游戏目录移除。', folder);
     return failed.length === 0;
   };
 
@@ -497,6 +607,8 @@ var ZevaPortal = (function () {
     readGameFolder: readGameFolder,
     launcherPath: launcherPath,
     startGame: startGame,
+    StatusLine: StatusLine,
+    clientReport: clientReport,
     toolKey: toolKey,
     parseLoginReply: parseLoginReply,
     loginFailureText: loginFailureText,

@@ -228,14 +228,8 @@ void GtkTemplateDialog::BuildControls(const res::DialogTemplate& dialog) {
         break;
       case res::ControlKind::kStatic: {
         widget = gtk_label_new(Utf16ToUtf8(control.text).c_str());
+        // The system's colours until the window's class names a style for it.
         gtk_label_set_xalign(GTK_LABEL(widget), 0);
-        // Labels are drawn straight onto the picture, in white.
-        GtkCssProvider* css = gtk_css_provider_new();
-        gtk_css_provider_load_from_data(css, "label{color:#ffffff;background:none;}", -1, nullptr);
-        gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
-                                       GTK_STYLE_PROVIDER(css),
-                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-        g_object_unref(css);
         break;
       }
     }
@@ -322,22 +316,28 @@ void GtkTemplateDialog::SetBounds(int x, int y, int width, int height) {
   gtk_widget_set_size_request(m_backgroundArea, width, height);
 }
 
-void GtkTemplateDialog::CenterOverOwner() {
-  int width = 0, height = 0;
-  gtk_window_get_size(GTK_WINDOW(m_window), &width, &height);
-  int x = 0, y = 0, areaWidth = 0, areaHeight = 0;
-  if (GtkTemplateDialog* owner = FromHandle(m_owner)) {
-    gtk_window_get_position(owner->Window(), &x, &y);
-    gtk_window_get_size(owner->Window(), &areaWidth, &areaHeight);
-  } else {
-    GdkDisplay* display = gtk_widget_get_display(m_window);
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (!monitor) monitor = gdk_display_get_monitor(display, 0);
-    GdkRectangle screen{};
-    if (monitor) gdk_monitor_get_workarea(monitor, &screen);
-    x = screen.x, y = screen.y, areaWidth = screen.width, areaHeight = screen.height;
-  }
-  gtk_window_move(GTK_WINDOW(m_window), x + (areaWidth - width) / 2, y + (areaHeight - height) / 2);
+ScreenRect GtkTemplateDialog::Bounds() {
+  ScreenRect bounds;
+  gtk_window_get_position(GTK_WINDOW(m_window), &bounds.x, &bounds.y);
+  gtk_window_get_size(GTK_WINDOW(m_window), &bounds.width, &bounds.height);
+  return bounds;
+}
+
+std::optional<ScreenRect> GtkTemplateDialog::ShownOwnerBounds() {
+  GtkTemplateDialog* owner = FromHandle(m_owner);
+  if (!owner || !gtk_widget_get_visible(owner->m_window)) return std::nullopt;
+  GdkWindow* window = gtk_widget_get_window(owner->m_window);
+  if (window && (gdk_window_get_state(window) & GDK_WINDOW_STATE_ICONIFIED)) return std::nullopt;
+  return owner->Bounds();
+}
+
+ScreenRect GtkTemplateDialog::WorkArea() {
+  GdkDisplay* display = gtk_widget_get_display(m_window);
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor) monitor = gdk_display_get_monitor(display, 0);
+  GdkRectangle area{};
+  if (monitor) gdk_monitor_get_workarea(monitor, &area);
+  return {area.x, area.y, area.width, area.height};
 }
 
 void GtkTemplateDialog::SetCaptionless() {
@@ -499,10 +499,19 @@ void GtkTemplateDialog::SetButtonImage(int id, int pngResource) {
 
 int GtkTemplateDialog::FocusedControl() {
   GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(m_window));
+  if (focus && m_browser &&
+      (focus == m_browser->Widget() || gtk_widget_is_ancestor(focus, m_browser->Widget()))) {
+    return res::kBrowserArea;
+  }
   for (const auto& [id, widget] : m_controls) {
     if (widget == focus) return id;
   }
   return 0;
+}
+
+void GtkTemplateDialog::SetFocusedControl(int id) {
+  GtkWidget* widget = id == res::kBrowserArea && m_browser ? m_browser->Widget() : Control(id);
+  if (widget) gtk_widget_grab_focus(widget);
 }
 
 bool GtkTemplateDialog::IsVisible() {
@@ -536,6 +545,11 @@ void GtkTemplateDialog::Show(int showCommand) {
 }
 
 void GtkTemplateDialog::SetForeground() {
+  // As on Windows: the foreground is for a window on the screen; a hidden or minimised one
+  // stays as it is (gtk_window_present would show or restore it).
+  if (!gtk_widget_get_visible(m_window)) return;
+  GdkWindow* window = gtk_widget_get_window(m_window);
+  if (window && (gdk_window_get_state(window) & GDK_WINDOW_STATE_ICONIFIED)) return;
   gtk_window_present(GTK_WINDOW(m_window));
 }
 
@@ -748,9 +762,27 @@ void GtkTemplateDialog::CreateBrowser(int x, int y, int width, int height,
   if (!m_browserFactory || m_browser) return;
   m_browser = m_browserFactory(site, [this] { return Handle(); });
   if (!m_browser) return;
+  // The page area is opaque from the first frame, as the Windows browser window is: what
+  // lies under it (the main window's login form) never shows while WebKit has drawn nothing.
+  GtkWidget* area = gtk_event_box_new();
+  GtkCssProvider* css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css, "*{background-color:#ffffff;}", -1, nullptr);
+  gtk_style_context_add_provider(gtk_widget_get_style_context(area), GTK_STYLE_PROVIDER(css),
+                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(css);
+  gtk_widget_set_size_request(area, width, height);
   gtk_widget_set_size_request(m_browser->Widget(), width, height);
-  gtk_fixed_put(GTK_FIXED(m_fixed), m_browser->Widget(), x, y);
+  gtk_container_add(GTK_CONTAINER(area), m_browser->Widget());
+  gtk_fixed_put(GTK_FIXED(m_fixed), area, x, y);
   gtk_widget_show(m_browser->Widget());
+  gtk_widget_show(area);
+  // A key the page leaves alone comes back from WebKit as unhandled: Escape and Enter then
+  // act on the window, as the Windows dialog manager gives them after the browser.
+  g_signal_connect_after(m_browser->Widget(), "key-press-event",
+                         G_CALLBACK(+[](GtkWidget*, GdkEventKey* event, gpointer self) -> gboolean {
+                           return static_cast<GtkTemplateDialog*>(self)->DialogKey(event->keyval);
+                         }),
+                         this);
 }
 
 void GtkTemplateDialog::Navigate(const std::u16string& url) {
@@ -777,12 +809,21 @@ gboolean GtkTemplateDialog::ButtonEvent(GtkWidget* widget, GdkEvent* event, gpoi
   bool repaint = false;
   switch (event->type) {
     case GDK_ENTER_NOTIFY:
-    case GDK_MOTION_NOTIFY:
-      if (state.NeedsTracking()) {
-        state.OnMouseMove();
+    case GDK_MOTION_NOTIFY: {
+      // While a press is held the button keeps getting the pointer's moves, also off it.
+      GtkAllocation box;
+      gtk_widget_get_allocation(widget, &box);
+      const double x = event->type == GDK_ENTER_NOTIFY ? event->crossing.x : event->motion.x;
+      const double y = event->type == GDK_ENTER_NOTIFY ? event->crossing.y : event->motion.y;
+      const bool over = x >= 0 && y >= 0 && x < box.width && y < box.height;
+      if (!over) {
+        repaint = state.OnMouseMove(false);
+      } else if (state.NeedsTracking()) {
+        state.OnMouseMove(true);
         repaint = state.OnMouseHover();  // GTK reports the visit at once
       }
       break;
+    }
     case GDK_LEAVE_NOTIFY:
       repaint = state.OnMouseLeave();
       break;
@@ -834,12 +875,16 @@ gboolean GtkTemplateDialog::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer 
        gtk_widget_is_ancestor(focus, window->m_browser->Widget()))) {
     return FALSE;
   }
-  if (event->keyval == GDK_KEY_Escape) {
-    window->Command(kIdCancel);
+  return window->DialogKey(event->keyval);
+}
+
+gboolean GtkTemplateDialog::DialogKey(guint key) {
+  if (key == GDK_KEY_Escape) {
+    Command(kIdCancel);
     return TRUE;
   }
-  if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter) {
-    window->Command(kIdOk);
+  if (key == GDK_KEY_Return || key == GDK_KEY_KP_Enter) {
+    Command(kIdOk);
     return TRUE;
   }
   return FALSE;

@@ -45,12 +45,16 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
   intptr_t Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam);
   // Windows of this process by handle, for messages and message-box owners.
   static GtkTemplateDialog* FromHandle(WindowHandle handle);
+  // The widget of a template's control (null: no such control).
+  GtkWidget* Control(int id) const;
 
   // IWindowView
   WindowHandle Handle() const override;
   void SetTitle(const std::u16string& title) override;
   void SetBounds(int x, int y, int width, int height) override;
-  void CenterOverOwner() override;
+  ScreenRect Bounds() override;
+  std::optional<ScreenRect> ShownOwnerBounds() override;
+  ScreenRect WorkArea() override;
   void SetCaptionless() override;
   void SetBackground(int pngResource) override;
   void SetIcon(int iconResource) override;
@@ -67,6 +71,7 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
   void SetProgressRange(int id, int low, int high) override;
   void SetProgressPos(int id, int position) override;
   int FocusedControl() override;
+  void SetFocusedControl(int id) override;
   bool IsVisible() override;
   void Show(int showCommand) override;
   void SetForeground() override;
@@ -103,13 +108,14 @@ class GtkTemplateDialog final : public IWindowView, public INativeDialog {
   void BuildControls(const res::DialogTemplate& dialog);
   bool AddIndicator(int iconResource, const std::u16string& tip);
   void FillIndicatorMenu();
-  GtkWidget* Control(int id) const;
   void Command(int id);
   void Open();
   static gboolean DrawBackground(GtkWidget* widget, cairo_t* cr, gpointer self);
   static gboolean DrawButton(GtkWidget* widget, cairo_t* cr, gpointer self);
   static gboolean ButtonEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean BackgroundPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
+  // Escape and Enter as the dialog's cancel and OK; false for other keys.
+  gboolean DialogKey(guint key);
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
   static GdkFilterReturn OnXEvent(GdkXEvent* xevent, GdkEvent* event, gpointer self);
 

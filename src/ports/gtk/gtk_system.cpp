@@ -208,7 +208,7 @@ bool GtkWindowSystem::SetWindowTitle(WindowHandle window, std::u16string_view ti
 
 bool GtkWindowSystem::SetForeground(WindowHandle window) {
   if (GtkTemplateDialog* own = GtkTemplateDialog::FromHandle(window)) {
-    gtk_window_present(own->Window());
+    own->SetForeground();  // a hidden window stays hidden, as another program's does
     return true;
   }
   Display* display = XDisplay();

@@ -16,10 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "host/browser_policy.h"
 #include "host/origin.h"
 #include "host/page_texts.h"
 #include "platform/unicode.h"
 #include "ports/gtk/browser_frames.h"
+#include "ports/gtk/load_error.h"
 
 namespace zeva::gtk {
 
@@ -273,24 +275,19 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
                      }),
                      nullptr);
   }
-  // A page that cannot be loaded: our own Chinese page for its address, with a retry link.
-  g_signal_connect(
-      m_view, "load-failed",
-      G_CALLBACK(+[](WebKitWebView* view, WebKitLoadEvent, gchar* uri, GError* error,
-                     gpointer) -> gboolean {
-        // Only a page that could not be fetched gets the error page: a replaced navigation,
-        // a link that became a download, a type that cannot be shown or another program's
-        // scheme keep the page that is showing.
-        if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-            g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL) ||
-            error->domain == WEBKIT_POLICY_ERROR || error->domain == WEBKIT_PLUGIN_ERROR) {
-          return FALSE;
-        }
-        webkit_web_view_load_alternate_html(
-            view, Utf16ToUtf8(LoadErrorPage(Utf8ToUtf16(uri ? uri : ""))).c_str(), uri, uri);
-        return TRUE;
-      }),
-      nullptr);
+  // A page that cannot be loaded: our own Chinese page for its address, with a retry link,
+  // where the client's rules say so (else WebKit's handling: the page that is showing stays).
+  g_signal_connect(m_view, "load-failed",
+                   G_CALLBACK(+[](WebKitWebView* view, WebKitLoadEvent, gchar* uri, GError* error,
+                                  gpointer) -> gboolean {
+                     if (!ShowsErrorPage(ClassifyLoadError(error->domain, error->code)))
+                       return FALSE;
+                     webkit_web_view_load_alternate_html(
+                         view, Utf16ToUtf8(LoadErrorPage(Utf8ToUtf16(uri ? uri : ""))).c_str(), uri,
+                         uri);
+                     return TRUE;
+                   }),
+                   nullptr);
   // Memory goes back to the system when a page has loaded and while it loads.
   g_signal_connect(m_view, "load-changed",
                    G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer) {
@@ -309,30 +306,32 @@ WebKitBrowser::WebKitBrowser(std::string extensionFolder, Invoker invoker, IDial
         const std::u16string text = Utf8ToUtf16(webkit_script_dialog_get_message(dialog));
         const uint32_t boxOwner = browser->m_owner ? browser->m_owner() : 0;
         switch (webkit_script_dialog_get_dialog_type(dialog)) {
-          case WEBKIT_SCRIPT_DIALOG_ALERT:
-            browser->m_dialogs.ShowMessageBox(boxOwner, text, kPageMessageCaption, kMbOk);
+          case WEBKIT_SCRIPT_DIALOG_ALERT: {
+            const PageBox box = PageMessageBox(PageDialogKind::kAlert);
+            browser->m_dialogs.ShowMessageBox(boxOwner, text, box.caption, box.style);
             return TRUE;
+          }
           case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-          case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+          case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM: {
+            const PageBox box = PageMessageBox(PageDialogKind::kConfirm);
             webkit_script_dialog_confirm_set_confirmed(
-                dialog, browser->m_dialogs.ShowMessageBox(boxOwner, text, kPageMessageCaption,
-                                                          kMbOkCancel) == kIdOk);
+                dialog,
+                browser->m_dialogs.ShowMessageBox(boxOwner, text, box.caption, box.style) == kIdOk);
             return TRUE;
+          }
           default:
             return FALSE;
         }
       }),
       this);
-  // A page that asks for a new window gets the desktop's browser, outside the client.
+  // A page that asks for a new window gets none inside the client.
   g_signal_connect(
       m_view, "create",
       G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) -> GtkWidget* {
         auto* browser = static_cast<WebKitBrowser*>(self);
         WebKitURIRequest* request = webkit_navigation_action_get_request(action);
         const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
-        if (uri && IsWebAddress(Utf8ToUtf16(uri))) {
-          browser->m_shell.Execute(u"open", Utf8ToUtf16(uri), u"", u"", 1);
-        }
+        if (uri) OpenNewWindow(browser->m_shell, Utf8ToUtf16(uri));
         return nullptr;
       }),
       this);

@@ -13,6 +13,7 @@ namespace {
 
 struct Transfer {
   FILE* file = nullptr;
+  uint64_t written = 0;
   bool writeFailed = false;
   const DownloadProgress* progress = nullptr;
   const DownloadCancel* cancel = nullptr;
@@ -22,7 +23,10 @@ struct Transfer {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const size_t total = size * count;
-  if (std::fwrite(data, 1, total, transfer.file) == total) return total;
+  if (std::fwrite(data, 1, total, transfer.file) == total) {
+    transfer.written += total;
+    return total;
+  }
   transfer.writeFailed = true;
   return 0;
 }
@@ -50,13 +54,17 @@ CurlFileDownloader::~CurlFileDownloader() {
   if (m_ready) curl_global_cleanup();
 }
 
-DownloadResult CurlFileDownloader::Download(std::u16string_view url, std::u16string_view file,
-                                            const DownloadProgress& progress,
-                                            const DownloadCancel* cancel) {
-  if (cancel && cancel->Cancelled()) return DownloadResult::kCancelled;
+FileDownloadReport CurlFileDownloader::Download(std::u16string_view url, std::u16string_view file,
+                                                const DownloadProgress& progress,
+                                                const DownloadCancel* cancel) {
+  FileDownloadReport report;
+  if (cancel && cancel->Cancelled()) {
+    report.end = TransferEnd::kCancelled;
+    return report;
+  }
   const std::unique_ptr<CURL, void (*)(CURL*)> easy(m_ready ? curl_easy_init() : nullptr,
                                                     &curl_easy_cleanup);
-  if (!easy) return DownloadResult::kFailed;
+  if (!easy) return report;
   const std::string address = Utf16ToUtf8(url);
   Transfer transfer;
   transfer.progress = &progress;
@@ -64,11 +72,12 @@ DownloadResult CurlFileDownloader::Download(std::u16string_view url, std::u16str
 
   CURL* e = easy.get();
   bool ok = curl_easy_setopt(e, CURLOPT_URL, address.c_str()) == CURLE_OK;
+  // The core accepted the address; a redirect's target only libcurl sees, so it keeps those
+  // to the web itself.
   ok = ok && curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
   ok = ok && curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
   ok = ok && curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
   ok = ok && curl_easy_setopt(e, CURLOPT_MAXREDIRS, long{m_options.maxRedirects}) == CURLE_OK;
-  ok = ok && curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L) == CURLE_OK;
   ok = ok && curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
   ok = ok && curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, long{m_options.connectTimeoutSeconds}) ==
                  CURLE_OK;
@@ -85,21 +94,32 @@ DownloadResult CurlFileDownloader::Download(std::u16string_view url, std::u16str
   ok = ok && curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &OnProgress) == CURLE_OK;
   ok = ok && curl_easy_setopt(e, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
   ok = ok && curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
-  // Checked before the file exists: an address that is no web address creates nothing.
+  // Split before the file exists: an address libcurl cannot take creates nothing.
   CURLU* parts = curl_url();
   ok = ok && parts && curl_url_set(parts, CURLUPART_URL, address.c_str(), 0) == CURLUE_OK;
   curl_url_cleanup(parts);
-  if (!ok) return DownloadResult::kFailed;
+  if (!ok) return report;
 
   transfer.file = std::fopen(ToNativePath(file).c_str(), "wb");
-  if (!transfer.file) return DownloadResult::kFailed;
+  if (!transfer.file) return report;
   const CURLcode result = curl_easy_perform(e);
   const bool closed = std::fclose(transfer.file) == 0;
-  if (result == CURLE_ABORTED_BY_CALLBACK && cancel && cancel->Cancelled()) {
-    return DownloadResult::kCancelled;
+  long status = 0;
+  if (curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status > 0) {
+    report.status = static_cast<uint32_t>(status);
   }
-  return result == CURLE_OK && closed && !transfer.writeFailed ? DownloadResult::kDone
-                                                               : DownloadResult::kFailed;
+  curl_off_t length = -1;
+  if (curl_easy_getinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+      length >= 0) {
+    report.announcedLength = static_cast<uint64_t>(length);
+  }
+  report.written = transfer.written;
+  if (result == CURLE_ABORTED_BY_CALLBACK && cancel && cancel->Cancelled()) {
+    report.end = TransferEnd::kCancelled;
+  } else if (result == CURLE_OK && closed && !transfer.writeFailed) {
+    report.end = TransferEnd::kBodyEnded;
+  }
+  return report;
 }
 
 }  // namespace zeva::posix

@@ -12,8 +12,9 @@ class CurlFileDownloader final : public IFileDownloader {
  public:
   explicit CurlFileDownloader(const HttpClientOptions& options);
   ~CurlFileDownloader() override;
-  DownloadResult Download(std::u16string_view url, std::u16string_view file,
-                          const DownloadProgress& progress, const DownloadCancel* cancel) override;
+  FileDownloadReport Download(std::u16string_view url, std::u16string_view file,
+                              const DownloadProgress& progress,
+                              const DownloadCancel* cancel) override;
 
  private:
   HttpClientOptions m_options;

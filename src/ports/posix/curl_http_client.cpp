@@ -367,7 +367,8 @@ class CurlSession final : public IHttpSession {
     }
     auto transfer = std::make_shared<CurlTransfer>(events, easy, headers);
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, address.c_str()) == CURLE_OK;
-    // Only the web: a page must not fetch file:// or other schemes through the engine.
+    // The engine checked the address itself; a redirect's target only libcurl sees, so it
+    // keeps those to the web (a page must not reach file:// through a redirect).
     ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;

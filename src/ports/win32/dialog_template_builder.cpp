@@ -68,7 +68,8 @@ bool IsShellFont(std::u16string_view name) {
 
 std::vector<WORD> BuildDialogTemplate(const res::DialogTemplate& dialog) {
   DWORD style = WS_POPUP | (IsShellFont(dialog.fontName) ? DS_SHELLFONT : DS_SETFONT);
-  if (!dialog.caption.empty()) style |= DS_MODALFRAME | WS_CAPTION | WS_SYSMENU;
+  if (!dialog.caption.empty()) style |= DS_MODALFRAME | WS_CAPTION;
+  if (dialog.systemMenu) style |= WS_SYSMENU;
   const DWORD exStyle = dialog.taskbarButton ? WS_EX_APPWINDOW : 0;
 
   TemplateWriter out;

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <array>
 
+#include "host/browser_policy.h"
 #include "host/origin.h"
 #include "host/page_texts.h"
 #include "ports/win32/external_object.h"
+#include "ports/win32/navigate_error.h"
 #include "ports/win32/shown_page_tracker.h"
 #include "ports/win32/wide.h"
 
@@ -19,19 +21,6 @@ constexpr wchar_t kWindowClass[] = L"ZevaHtmlCtrl";
 // Posted to itself: the error page is loaded once the failed navigation's event has ended.
 constexpr UINT kShowErrorPage = WM_APP + 1;
 constexpr wchar_t kBlankPage[] = L"about:blank";
-
-// Failures to fetch a page at all. HTTP errors keep the server's page; cancelled
-// navigations, unknown schemes and certificate problems keep the browser's handling.
-constexpr std::array<HRESULT, 8> kFetchFailures{
-    INET_E_INVALID_URL,        INET_E_NO_SESSION,         INET_E_CANNOT_CONNECT,
-    INET_E_RESOURCE_NOT_FOUND, INET_E_OBJECT_NOT_FOUND,   INET_E_DATA_NOT_AVAILABLE,
-    INET_E_DOWNLOAD_FAILURE,   INET_E_CONNECTION_TIMEOUT,
-};
-
-bool IsFetchFailure(int32_t status) {
-  return std::find(kFetchFailures.begin(), kFetchFailures.end(), static_cast<HRESULT>(status)) !=
-         kFetchFailures.end();
-}
 
 // Pages are given back to the system as the browser loads and completes them.
 void TrimWorkingSet() {
@@ -189,6 +178,15 @@ LRESULT CHtmlCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
       }
       return 0;
+    case WM_SETFOCUS:
+      // The keyboard goes on to the page: the browser takes it by becoming UI-active.
+      if (m_object) {
+        RECT client{};
+        ::GetClientRect(window, &client);
+        m_object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, m_docHostSite->ClientSite(), 0, window,
+                         &client);
+      }
+      return 0;
     case WM_DESTROY:
       DestroyBrowser();  // before the window is gone
       return 0;
@@ -265,11 +263,12 @@ HRESULT CHtmlCtrl::OnGetExternal(IDispatch** object) {
 HRESULT CHtmlCtrl::OnShowMessage(HWND, LPOLESTR text, LPOLESTR caption, DWORD type, LPOLESTR, DWORD,
                                  LRESULT* result) {
   // The client's own box over its window, with the text, caption and type as the browser
-  // gives them (the client's caption for pages' messages when it gives none).
+  // gives them.
   const HWND owner = m_window ? ::GetParent(m_window) : nullptr;
-  const std::u16string title = caption && *caption ? FromWide(caption) : kPageMessageCaption;
-  const int answer =
-      m_dialogs.ShowMessageBox(HandleValue(owner), text ? FromWide(text) : u"", title, type);
+  const PageBox box =
+      PageMessageBox(PageDialogKind::kAlert, caption ? FromWide(caption) : u"", type);
+  const int answer = m_dialogs.ShowMessageBox(HandleValue(owner), text ? FromWide(text) : u"",
+                                              box.caption, box.style);
   if (result) *result = answer;
   return S_OK;
 }
@@ -297,7 +296,7 @@ void CHtmlCtrl::OnProgressChange(int32_t, int32_t) {
 }
 
 bool CHtmlCtrl::OnNavigateError(IDispatch* frame, const std::u16string& url, int32_t status) {
-  if (!m_window || !m_pages->IsTopFrame(frame) || !IsFetchFailure(status) ||
+  if (!m_window || !m_pages->IsTopFrame(frame) || !ShowsErrorPage(ClassifyNavigateError(status)) ||
       url == FromWide(kBlankPage)) {
     return false;
   }
@@ -307,9 +306,8 @@ bool CHtmlCtrl::OnNavigateError(IDispatch* frame, const std::u16string& url, int
 }
 
 bool CHtmlCtrl::OnNewWindow3(const std::u16string& url, const std::u16string&) {
-  // Windows a page opens go to the desktop's browser, outside the client.
-  if (IsWebAddress(url)) m_shell.Execute(u"open", url, u"", u"", SW_SHOWNORMAL);
-  return true;
+  OpenNewWindow(m_shell, url);
+  return true;  // cancelled: no Internet Explorer window of its own
 }
 
 void CHtmlCtrl::WriteErrorPage() {

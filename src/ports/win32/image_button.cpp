@@ -54,22 +54,28 @@ LRESULT CALLBACK ImageButton::Proc(HWND button, UINT message, WPARAM wParam, LPA
     }
     return 0;
   }
-  if (image->OnMessage(message)) return message == WM_ERASEBKGND ? 1 : 0;
+  if (image->OnMessage(message, lParam)) return message == WM_ERASEBKGND ? 1 : 0;
   return ::DefSubclassProc(button, message, wParam, lParam);
 }
 
 // The mouse belongs to the state machine, not to the button class (which would press,
 // repaint and click on its own); true when the message is taken.
-bool ImageButton::OnMessage(UINT message) {
+bool ImageButton::OnMessage(UINT message, LPARAM lParam) {
   bool repaint = false;
   switch (message) {
-    case WM_MOUSEMOVE:
-      if (m_state.NeedsTracking()) {
+    case WM_MOUSEMOVE: {
+      // Captured by a press, the button also hears moves off it.
+      RECT client;
+      ::GetClientRect(m_button, &client);
+      const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      const bool over = ::PtInRect(&client, point) != FALSE;
+      if (over && m_state.NeedsTracking()) {
         TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_HOVER | TME_LEAVE, m_button, 1};
         ::TrackMouseEvent(&track);
       }
-      repaint = m_state.OnMouseMove();
+      repaint = m_state.OnMouseMove(over);
       break;
+    }
     case WM_MOUSEHOVER:
       repaint = m_state.OnMouseHover();
       break;

@@ -28,7 +28,7 @@ class ImageButton {
  private:
   static LRESULT CALLBACK Proc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                DWORD_PTR self);
-  bool OnMessage(UINT message);
+  bool OnMessage(UINT message, LPARAM lParam);
   void Repaint() const;
 
   HWND m_button;

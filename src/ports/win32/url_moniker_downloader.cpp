@@ -5,22 +5,22 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "ports/win32/wide.h"
 
 namespace zeva::win32 {
 namespace {
 
-bool IsWebAddress(std::u16string_view url) {
-  for (std::u16string_view scheme : {u"http://", u"https://"}) {
-    if (url.size() < scheme.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < scheme.size() && same; ++i) {
-      const char16_t c = url[i] >= u'A' && url[i] <= u'Z' ? url[i] + 32 : url[i];
-      same = c == scheme[i];
+bool HasWebScheme(std::wstring_view url) {
+  for (std::wstring_view scheme : {L"http://", L"https://"}) {
+    if (url.size() >= scheme.size() &&
+        ::CompareStringOrdinal(url.data(), static_cast<int>(scheme.size()), scheme.data(),
+                               static_cast<int>(scheme.size()), TRUE) == CSTR_EQUAL) {
+      return true;
     }
-    if (same) return true;
   }
   return false;
 }
@@ -30,7 +30,7 @@ class BindCallback final : public IBindStatusCallback, public IHttpNegotiate {
  public:
   BindCallback(const DownloadProgress& progress, const DownloadCancel* cancel)
       : m_progress(progress), m_cancel(cancel) {}
-  bool RefusedReply() const { return m_refusedReply; }
+  std::optional<uint32_t> Status() const { return m_status; }
   // The length the server announced (0: none).
   ULONG AnnouncedLength() const { return m_total; }
 
@@ -54,8 +54,11 @@ class BindCallback final : public IBindStatusCallback, public IHttpNegotiate {
   STDMETHODIMP OnStartBinding(DWORD, IBinding*) override { return S_OK; }
   STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
   STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
-  STDMETHODIMP OnProgress(ULONG done, ULONG total, ULONG status, LPCWSTR) override {
+  STDMETHODIMP OnProgress(ULONG done, ULONG total, ULONG status, LPCWSTR text) override {
     if (m_cancel && m_cancel->Cancelled()) return E_ABORT;
+    // A redirect's target only the moniker sees (the core checked the first address), and it
+    // would follow one to file: or another protocol: the web only.
+    if (status == BINDSTATUS_REDIRECTING && text && !HasWebScheme(text)) return E_ABORT;
     if (status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA) {
       m_total = total;
       if (m_progress) m_progress(done, total);
@@ -67,24 +70,22 @@ class BindCallback final : public IBindStatusCallback, public IHttpNegotiate {
   STDMETHODIMP OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
   STDMETHODIMP OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
-  // IHttpNegotiate: an error page is no download.
+  // IHttpNegotiate: the final reply's status, for the core to judge; an error page is
+  // written like any body.
   STDMETHODIMP BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* extra) override {
     *extra = nullptr;
     return S_OK;
   }
   STDMETHODIMP OnResponse(DWORD code, LPCWSTR, LPCWSTR, LPWSTR* extra) override {
     if (extra) *extra = nullptr;
-    if (code >= 400) {
-      m_refusedReply = true;
-      return E_ABORT;
-    }
+    m_status = code;
     return S_OK;
   }
 
  private:
   const DownloadProgress& m_progress;
   const DownloadCancel* m_cancel;
-  bool m_refusedReply = false;
+  std::optional<uint32_t> m_status;
   ULONG m_total = 0;
 };
 
@@ -96,12 +97,16 @@ uint64_t FileSize(const std::wstring& file) {
 
 }  // namespace
 
-DownloadResult UrlMonikerDownloader::Download(std::u16string_view url, std::u16string_view file,
-                                              const DownloadProgress& progress,
-                                              const DownloadCancel* cancel) {
-  // The moniker would also copy file: addresses and run other protocols: the web only.
-  if (!IsWebAddress(url)) return DownloadResult::kFailed;
-  if (cancel && cancel->Cancelled()) return DownloadResult::kCancelled;
+FileDownloadReport UrlMonikerDownloader::Download(std::u16string_view url, std::u16string_view file,
+                                                  const DownloadProgress& progress,
+                                                  const DownloadCancel* cancel) {
+  // The core passes web addresses only: it refuses file: and every other scheme, which the
+  // moniker would copy or run.
+  FileDownloadReport report;
+  if (cancel && cancel->Cancelled()) {
+    report.end = TransferEnd::kCancelled;
+    return report;
+  }
   // Also on a worker thread that has no COM yet.
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   BindCallback callback(progress, cancel);
@@ -109,13 +114,19 @@ DownloadResult UrlMonikerDownloader::Download(std::u16string_view url, std::u16s
   const HRESULT result =
       ::URLDownloadToFileW(nullptr, Wide(url).c_str(), target.c_str(), 0, &callback);
   if (SUCCEEDED(com)) ::CoUninitialize();
-  if (cancel && cancel->Cancelled()) return DownloadResult::kCancelled;
-  if (FAILED(result) || callback.RefusedReply()) return DownloadResult::kFailed;
-  // The moniker takes a connection that closed early for the end of the body: a file short
-  // of the announced length is no download.
-  const ULONG announced = callback.AnnouncedLength();
-  return announced == 0 || FileSize(target) == announced ? DownloadResult::kDone
-                                                         : DownloadResult::kFailed;
+  report.status = callback.Status();
+  // The moniker takes a connection that closed early for the end of the body: what the file
+  // holds is measured, and the core compares it with the announced length.
+  if (const ULONG announced = callback.AnnouncedLength(); announced != 0) {
+    report.announcedLength = announced;
+  }
+  report.written = FileSize(target);
+  if (cancel && cancel->Cancelled()) {
+    report.end = TransferEnd::kCancelled;
+  } else if (SUCCEEDED(result)) {
+    report.end = TransferEnd::kBodyEnded;
+  }
+  return report;
 }
 
 }  // namespace zeva::win32

@@ -7,8 +7,9 @@ namespace zeva::win32 {
 
 class UrlMonikerDownloader final : public IFileDownloader {
  public:
-  DownloadResult Download(std::u16string_view url, std::u16string_view file,
-                          const DownloadProgress& progress, const DownloadCancel* cancel) override;
+  FileDownloadReport Download(std::u16string_view url, std::u16string_view file,
+                              const DownloadProgress& progress,
+                              const DownloadCancel* cancel) override;
 };
 
 }  // namespace zeva::win32

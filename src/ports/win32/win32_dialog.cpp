@@ -227,8 +227,9 @@ INT_PTR Win32TemplateDialog::OnDialogMessage(UINT message, WPARAM wParam, LPARAM
   const HWND window = m_window;
   switch (message) {
     case WM_INITDIALOG:
+      m_focusChosen = false;
       m_events.OnInitDialog();
-      return TRUE;
+      return m_focusChosen ? FALSE : TRUE;
     case WM_COMMAND: {
       // Clicks, menu items and accelerators; edit-box notifications are no commands.
       const WORD code = HIWORD(wParam);
@@ -331,12 +332,7 @@ const Win32TemplateDialog::LabelStyle* Win32TemplateDialog::StyleOf(HWND control
       (HasClass(control, L"Static") || HasClass(control, L"Button"))) {
     return m_unnamedStyle.get();
   }
-  // Labels, group boxes, radio buttons and check boxes of a skinned window are drawn in
-  // white straight onto its picture; edit boxes keep the system's look.
-  static const LabelStyle kSkinLabel;
-  if (m_background && (HasClass(control, L"Static") || HasClass(control, L"Button"))) {
-    return &kSkinLabel;
-  }
+  // A control no window names keeps the system's colours.
   return nullptr;
 }
 
@@ -392,6 +388,28 @@ void Win32TemplateDialog::SetBounds(int x, int y, int width, int height) {
   if (m_window) {
     ::SetWindowPos(m_window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
+}
+
+ScreenRect Win32TemplateDialog::Bounds() {
+  RECT own{};
+  if (m_window) ::GetWindowRect(m_window, &own);
+  return {own.left, own.top, own.right - own.left, own.bottom - own.top};
+}
+
+std::optional<ScreenRect> Win32TemplateDialog::ShownOwnerBounds() {
+  // A minimised window's rectangle is off the screen (-32000): it is no place to be over.
+  if (!m_owner || !::IsWindow(m_owner) || !::IsWindowVisible(m_owner) || ::IsIconic(m_owner)) {
+    return std::nullopt;
+  }
+  RECT area{};
+  ::GetWindowRect(m_owner, &area);
+  return ScreenRect{area.left, area.top, area.right - area.left, area.bottom - area.top};
+}
+
+ScreenRect Win32TemplateDialog::WorkArea() {
+  RECT area{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  return {area.left, area.top, area.right - area.left, area.bottom - area.top};
 }
 
 void Win32TemplateDialog::SetCaptionless() {
@@ -529,22 +547,6 @@ void Win32TemplateDialog::ApplyStyle(HWND control, LabelStyle& label, const Text
   RedrawWithBackground(control);
 }
 
-void Win32TemplateDialog::CenterOverOwner() {
-  if (!m_window) return;
-  RECT area{};
-  if (m_owner && ::IsWindow(m_owner)) {
-    ::GetWindowRect(m_owner, &area);
-  } else {
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-  }
-  RECT own{};
-  ::GetWindowRect(m_window, &own);
-  const int width = own.right - own.left, height = own.bottom - own.top;
-  ::SetWindowPos(m_window, nullptr, area.left + (area.right - area.left - width) / 2,
-                 area.top + (area.bottom - area.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void Win32TemplateDialog::SetButtonImage(int id, int pngResource) {
   const HWND button = Control(id);
   if (!button) return;
@@ -616,6 +618,14 @@ int Win32TemplateDialog::FocusedControl() {
   // Inside a control made of windows (the page), the control itself.
   while (::GetParent(focus) != m_window) focus = ::GetParent(focus);
   return ::GetDlgCtrlID(focus);
+}
+
+void Win32TemplateDialog::SetFocusedControl(int id) {
+  if (!m_window) return;
+  const HWND control = id == res::kBrowserArea && m_browser ? m_browser->Window() : Control(id);
+  if (!control) return;
+  ::SetFocus(control);
+  m_focusChosen = true;  // the dialog manager keeps it instead of the first tab stop
 }
 
 bool Win32TemplateDialog::IsVisible() {

@@ -40,6 +40,9 @@ class Win32TemplateDialog final : public IWindowView, public INativeDialog {
   WindowHandle Handle() const override;
   void SetTitle(const std::u16string& title) override;
   void SetBounds(int x, int y, int width, int height) override;
+  ScreenRect Bounds() override;
+  std::optional<ScreenRect> ShownOwnerBounds() override;
+  ScreenRect WorkArea() override;
   void SetCaptionless() override;
   void SetBackground(int pngResource) override;
   void SetIcon(int iconResource) override;
@@ -49,7 +52,6 @@ class Win32TemplateDialog final : public IWindowView, public INativeDialog {
   void SetControlText(int id, const std::u16string& text) override;
   std::u16string GetControlText(int id) override;
   void SetTextStyle(int id, const TextStyle& style) override;
-  void CenterOverOwner() override;
   void SetButtonImage(int id, int pngResource) override;
   void SetPicture(int id, int pngResource) override;
   void SetCheck(int id, bool checked) override;
@@ -57,6 +59,7 @@ class Win32TemplateDialog final : public IWindowView, public INativeDialog {
   void SetProgressRange(int id, int low, int high) override;
   void SetProgressPos(int id, int position) override;
   int FocusedControl() override;
+  void SetFocusedControl(int id) override;
   bool IsVisible() override;
   void Show(int showCommand) override;
   void SetForeground() override;
@@ -111,6 +114,7 @@ class Win32TemplateDialog final : public IWindowView, public INativeDialog {
   HWND m_window = nullptr;
   bool m_modal = false;
   bool m_ended = false;
+  bool m_focusChosen = false;  // the class gave a control the focus while initialising
   int m_result = -1;
 
   std::unique_ptr<SkinPicture> m_background;

@@ -13,6 +13,7 @@
 
 #include <vector>
 
+#include "host/origin.h"
 #include "ports/win32/wide.h"
 
 namespace zeva::win32 {
@@ -254,15 +255,45 @@ int Win32Dialogs::ShowRenamedMessageBox(uint32_t owner, const std::u16string& te
   return answer;
 }
 
+namespace {
+
+// How long a page's handler has to show that it gave up (ended with an error) before the
+// page counts as opened.
+constexpr DWORD kHandlerVerdict = 1000;
+
+}  // namespace
+
 bool Win32Shell::Execute(const std::u16string& verb, const std::u16string& file,
                          const std::u16string& parameters, const std::u16string& folder, int show) {
   const std::wstring wideVerb = Wide(verb), wideFile = Wide(file),
                      wideParameters = Wide(parameters), wideFolder = Wide(folder);
-  const HINSTANCE result =
-      ::ShellExecuteW(nullptr, wideVerb.empty() ? nullptr : wideVerb.c_str(), wideFile.c_str(),
-                      wideParameters.empty() ? nullptr : wideParameters.c_str(),
-                      wideFolder.empty() ? nullptr : wideFolder.c_str(), show);
-  return reinterpret_cast<INT_PTR>(result) > 32;
+  if (!IsWebAddress(file)) {
+    const HINSTANCE result =
+        ::ShellExecuteW(nullptr, wideVerb.empty() ? nullptr : wideVerb.c_str(), wideFile.c_str(),
+                        wideParameters.empty() ? nullptr : wideParameters.c_str(),
+                        wideFolder.empty() ? nullptr : wideFolder.c_str(), show);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+  }
+  // A web page goes to whatever handles the scheme. A handler that starts and gives up at
+  // once (Wine's winebrowser with no browser behind it) opened nothing: that is a failure,
+  // not an open page. A browser that keeps running, or hands over to a running one and
+  // ends well, opened it.
+  SHELLEXECUTEINFOW request{};
+  request.cbSize = sizeof request;
+  request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  request.lpVerb = wideVerb.empty() ? nullptr : wideVerb.c_str();
+  request.lpFile = wideFile.c_str();
+  request.lpParameters = wideParameters.empty() ? nullptr : wideParameters.c_str();
+  request.lpDirectory = wideFolder.empty() ? nullptr : wideFolder.c_str();
+  request.nShow = show;
+  if (!::ShellExecuteExW(&request)) return false;
+  if (!request.hProcess) return true;  // handed over without a process of its own
+  DWORD code = STILL_ACTIVE;
+  if (::WaitForSingleObject(request.hProcess, kHandlerVerdict) == WAIT_OBJECT_0) {
+    ::GetExitCodeProcess(request.hProcess, &code);
+  }
+  ::CloseHandle(request.hProcess);
+  return code == STILL_ACTIVE || code == 0;
 }
 
 bool Win32Shell::IsProgramRunning(std::u16string_view name) {

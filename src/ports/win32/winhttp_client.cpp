@@ -16,7 +16,6 @@ namespace {
 
 // WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_REDIRECT.
 constexpr DWORD kNotifications = 0x7E4000;
-constexpr DWORD kMaxHostName = 255;
 
 // What the handler reaches through its context value. It can outlive the request object:
 // a request closed from inside its own handler leaves the state to the outermost handler
@@ -179,13 +178,11 @@ class WinHttpSession final : public IHttpSession {
     parts.dwHostNameLength = static_cast<DWORD>(-1);
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    // The core checked the address (scheme, host, port); WinHTTP cracks only http and https
+    // addresses, and follows redirects only to those.
     if (!::WinHttpCrackUrl(address.c_str(), static_cast<DWORD>(address.size()), 0, &parts)) {
       return nullptr;
     }
-    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
-      return nullptr;
-    }
-    if (parts.dwHostNameLength == 0 || parts.dwHostNameLength > kMaxHostName) return nullptr;
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
     // The path with its query string, used unchanged as the object name.
     std::wstring object(parts.lpszUrlPath ? parts.lpszUrlPath : L"", parts.dwUrlPathLength);
