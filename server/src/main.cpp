@@ -80,6 +80,16 @@ int main(int argc, char** argv) {
   zeva::toolserver::ToolServer tool(options->siteFolder, options->dataFolder, log,
                                     options->bytesPerSecond);
   std::vector<Listener> listeners(1);
+  const bool tls = !options->tlsCertificate.empty();
+  if (tls) {
+    listeners[0].server = std::make_unique<httplib::SSLServer>(options->tlsCertificate.c_str(),
+                                                               options->tlsKey.c_str());
+    if (!listeners[0].server->is_valid()) {
+      std::cerr << "zeva-toolserver: cannot use the certificate " << options->tlsCertificate
+                << " with the key " << options->tlsKey << "\n";
+      return 2;
+    }
+  }
   tool.Install(*listeners[0].server);
   listeners[0].port = Bind(*listeners[0].server, options->address, options->port);
   if (listeners[0].port < 0) {
@@ -87,8 +97,8 @@ int main(int argc, char** argv) {
               << "\n";
     return 1;
   }
-  std::cout << "zeva-toolserver: tool server on http://" << options->address << ":"
-            << listeners[0].port << "/\n";
+  std::cout << "zeva-toolserver: tool server on " << (tls ? "https://" : "http://")
+            << options->address << ":" << listeners[0].port << "/\n";
 
   // The account endpoint answers on every listener; its own port is the one the client's
   // native login form is built to use.

@@ -30,7 +30,10 @@ const char kServerUsage[] =
     "  --data DIR             folder of the changelog, accounts, add-ons and downloads\n"
     "  --log FILE             access log file (default: standard output)\n"
     "  --rate BYTES           send downloads at most this many bytes a second (default: no "
-    "limit)\n";
+    "limit)\n"
+    "  --tls-cert FILE        serve the tool server over TLS with this certificate (PEM, the\n"
+    "                         chain after the server's own); needs --tls-key\n"
+    "  --tls-key FILE         the certificate's private key (PEM)\n";
 
 std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& arguments,
                                                 ServerOptions defaults, std::string& error) {
@@ -76,10 +79,18 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
         error = "bad rate: " + value;
         return std::nullopt;
       }
+    } else if (name == "--tls-cert") {
+      options.tlsCertificate = value;
+    } else if (name == "--tls-key") {
+      options.tlsKey = value;
     } else {
       error = "unknown option: " + name;
       return std::nullopt;
     }
+  }
+  if (options.tlsCertificate.empty() != options.tlsKey.empty()) {
+    error = "TLS needs both --tls-cert and --tls-key";
+    return std::nullopt;
   }
   if (options.siteFolder.empty() || options.dataFolder.empty()) {
     error = "the site and data folders are needed (--site DIR --data DIR)";

@@ -20,6 +20,10 @@ struct ServerOptions {
   // Files below the data folder (add-ons, the updater, the installer) are sent at most this
   // fast, so progress can be watched and a transfer closed midway; 0: as fast as possible.
   std::uint64_t bytesPerSecond = 0;
+  // The tool server over TLS (both or neither); the account endpoint stays plain HTTP, as
+  // the client's login form asks it.
+  std::string tlsCertificate;
+  std::string tlsKey;
   bool help = false;
 };
 

@@ -25,10 +25,27 @@ TEST(ServerOptionsTest, DefaultsListenOnTheFixedPorts) {
 
 TEST(ServerOptionsTest, ReadsEveryOption) {
   std::string error;
-  std::optional<ServerOptions> options = Parse(
-      {"--address", "0.0.0.0", "--port", "9000", "--account-port", "off", "--account-fallback-port",
-       "8080", "--site", "s", "--data", "d", "--log", "l", "--rate", "65536"},
-      error);
+  std::optional<ServerOptions> options = Parse({"--address",
+                                                "0.0.0.0",
+                                                "--port",
+                                                "9000",
+                                                "--account-port",
+                                                "off",
+                                                "--account-fallback-port",
+                                                "8080",
+                                                "--site",
+                                                "s",
+                                                "--data",
+                                                "d",
+                                                "--log",
+                                                "l",
+                                                "--rate",
+                                                "65536",
+                                                "--tls-cert",
+                                                "server.crt",
+                                                "--tls-key",
+                                                "server.key"},
+                                               error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->address, "0.0.0.0");
   EXPECT_EQ(options->port, 9000);
@@ -38,6 +55,8 @@ TEST(ServerOptionsTest, ReadsEveryOption) {
   EXPECT_EQ(options->dataFolder, "d");
   EXPECT_EQ(options->logFile, "l");
   EXPECT_EQ(options->bytesPerSecond, 65536u);
+  EXPECT_EQ(options->tlsCertificate, "server.crt");
+  EXPECT_EQ(options->tlsKey, "server.key");
 }
 
 TEST(ServerOptionsTest, RefusesBadValues) {
@@ -48,7 +67,9 @@ TEST(ServerOptionsTest, RefusesBadValues) {
                                                               {"--port"},
                                                               {"--rate", "-5"},
                                                               {"--rate", "fast"},
-                                                              {"--bogus", "1"}}) {
+                                                              {"--bogus", "1"},
+                                                              {"--tls-cert", "server.crt"},
+                                                              {"--tls-key", "server.key"}}) {
     std::string error;
     EXPECT_FALSE(Parse(arguments, error)) << arguments[0];
     EXPECT_FALSE(error.empty());
