@@ -1,7 +1,9 @@
 // zeva-toolserver: the reference tool server the client talks to out of the box.
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -11,6 +13,7 @@
 
 #include <httplib.h>
 
+#include "pooled_server.h"
 #include "server_options.h"
 #include "tool_server.h"
 
@@ -19,15 +22,39 @@ namespace {
 using zeva::toolserver::ServerOptions;
 
 struct Listener {
-  std::unique_ptr<httplib::Server> server = std::make_unique<httplib::Server>();
+  std::unique_ptr<httplib::Server> server;
   int port = 0;
   std::thread thread;
 };
 
+// Each request is one trip through the workers' queue, so a connection may stay for many;
+// the library's default of 5 only served to hand its one worker on.
+constexpr std::size_t kRequestsPerConnection = 1000;
+constexpr int kBacklog = 1024;
+
+std::unique_ptr<httplib::Server> PlainServer(const ServerOptions& options, int workers) {
+  auto server = std::make_unique<zeva::toolserver::PooledServer>(static_cast<std::size_t>(workers));
+  server->set_keep_alive_timeout(options.keepAliveSeconds);
+  server->set_keep_alive_max_count(kRequestsPerConnection);
+  return server;
+}
+
 // Binds `port` (0: any free port); the bound port, or -1.
 int Bind(httplib::Server& server, const std::string& address, int port) {
-  if (port == 0) return server.bind_to_any_port(address);
-  return server.bind_to_port(address, port) ? port : -1;
+  const int bound = port == 0 ? server.bind_to_any_port(address)
+                              : (server.bind_to_port(address, port) ? port : -1);
+  if (auto* pooled = dynamic_cast<zeva::toolserver::PooledServer*>(&server); pooled && bound > 0)
+    pooled->WidenBacklog(kBacklog);
+  return bound;
+}
+
+// Every connection is a descriptor; the soft limit is often 1,024 while the hard one allows more.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
 }
 
 }  // namespace
@@ -76,6 +103,7 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  RaiseDescriptorLimit();
 
   zeva::toolserver::ToolServer tool(options->siteFolder, options->dataFolder, log,
                                     options->bytesPerSecond);
@@ -89,6 +117,8 @@ int main(int argc, char** argv) {
                 << " with the key " << options->tlsKey << "\n";
       return 2;
     }
+  } else {
+    listeners[0].server = PlainServer(*options, options->workers);
   }
   tool.Install(*listeners[0].server);
   listeners[0].port = Bind(*listeners[0].server, options->address, options->port);
@@ -105,6 +135,7 @@ int main(int argc, char** argv) {
   for (int port : {options->accountPort, options->accountFallbackPort}) {
     if (port < 0 || port == listeners[0].port) continue;
     Listener account;
+    account.server = PlainServer(*options, std::min(options->workers, 8));
     tool.Install(*account.server);
     account.port = Bind(*account.server, options->address, port);
     if (account.port >= 0) {

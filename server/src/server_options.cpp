@@ -5,17 +5,21 @@
 namespace zeva::toolserver {
 namespace {
 
+bool ParseCount(const std::string& text, int low, int high, int& count) {
+  int value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+    return false;
+  count = value;
+  return true;
+}
+
 bool ParsePort(const std::string& text, int& port, bool allowOff) {
   if (allowOff && text == "off") {
     port = -1;
     return true;
   }
-  int value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 0 || value > 65535)
-    return false;
-  port = value;
-  return true;
+  return ParseCount(text, 0, 65535, port);
 }
 
 }  // namespace
@@ -33,7 +37,9 @@ const char kServerUsage[] =
     "limit)\n"
     "  --tls-cert FILE        serve the tool server over TLS with this certificate (PEM, the\n"
     "                         chain after the server's own); needs --tls-key\n"
-    "  --tls-key FILE         the certificate's private key (PEM)\n";
+    "  --tls-key FILE         the certificate's private key (PEM)\n"
+    "  --workers N            threads answering requests (default 64; 1-4096)\n"
+    "  --keep-alive SECONDS   close a kept-alive connection idle this long (default 5; 0-3600)\n";
 
 std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& arguments,
                                                 ServerOptions defaults, std::string& error) {
@@ -83,6 +89,16 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
       options.tlsCertificate = value;
     } else if (name == "--tls-key") {
       options.tlsKey = value;
+    } else if (name == "--workers") {
+      if (!ParseCount(value, 1, 4096, options.workers)) {
+        error = "bad worker count: " + value;
+        return std::nullopt;
+      }
+    } else if (name == "--keep-alive") {
+      if (!ParseCount(value, 0, 3600, options.keepAliveSeconds)) {
+        error = "bad keep-alive time: " + value;
+        return std::nullopt;
+      }
     } else {
       error = "unknown option: " + name;
       return std::nullopt;

@@ -24,6 +24,10 @@ struct ServerOptions {
   // the client's login form asks it.
   std::string tlsCertificate;
   std::string tlsKey;
+  // Threads that answer requests; a kept-alive connection holds none while it waits for its
+  // next request (plain HTTP; the TLS listener keeps the library's own pool).
+  int workers = 64;
+  int keepAliveSeconds = 5;  // an idle kept-alive connection is closed after this
   bool help = false;
 };
 

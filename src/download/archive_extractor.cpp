@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "download/archive_input.h"
 #include "download/entry_metadata.h"
@@ -24,6 +25,11 @@ constexpr size_t kOutputSize = 256 * 1024;
 constexpr uint64_t kDeflateRatio = 1032;
 constexpr uLong kUtf8NamesFlag = 0x0800;
 constexpr uLong kEncryptedFlag = 0x0001;
+constexpr uLong kDataDescriptorFlag = 0x0008;
+constexpr uint64_t kLocalHeaderSize = 30;
+constexpr size_t kLongestName = 0xFFFF;
+// A data descriptor holds at least a CRC and two 4-byte sizes; its signature is optional.
+constexpr uint64_t kShortestDescriptor = 12;
 // An entry's data is written to its name followed by this, beside it.
 constexpr char16_t kPartSuffix[] = u".zeva-part";
 
@@ -105,7 +111,75 @@ bool ArchiveExtractor::OpenArchive(std::unique_ptr<IFileReader> reader) {
     m_input.reset();
     return m_empty;
   }
+  if (!ReadLocalHeaders()) {
+    CloseArchive();
+    return false;
+  }
   m_positioned = false;
+  return true;
+}
+
+// Every entry's local header is read once, here, before anything is written: where its data
+// starts and its times. Each entry takes up its local header, its data and its data
+// descriptor; an archive where two entries take up the same bytes, or one takes up bytes of
+// the central directory or past it, is refused whole. Entries sharing data would have it
+// written again for each of them: a few kilobytes of archive made into gigabytes. The
+// directory and the headers only are read, never the data.
+bool ArchiveExtractor::ReadLocalHeaders() {
+  m_locals.clear();
+  const std::optional<uint64_t> count = EntryCount();
+  unzFile zip = Zip(m_archive);
+  m_input->ResetLowestRead();
+  if (!count || *count == 0 || unzGoToFirstFile(zip) != UNZ_OK) return true;  // nothing to write
+  // The directory runs from its first record to the end records at the end of the file.
+  const uint64_t directoryStart = m_input->LowestRead();
+
+  struct Span {
+    uint64_t start, end;
+  };
+  std::vector<Span> spans;
+  std::string extra;
+  for (uint64_t index = 0; index < *count; ++index) {
+    // A record that cannot be read ends the walk, as it ends the extraction: no entry after
+    // it can be reached.
+    if (index > 0 && unzGoToNextFile(zip) != UNZ_OK) break;
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+    LocalHeader& local = m_locals.emplace_back();
+    // Raw: the header is checked against its record, and no inflater is set up for it. A
+    // damaged header, or an extra field that cannot be read, fails the entry when its turn
+    // comes; nothing of it is ever read or written.
+    if (unzOpenCurrentFile2(zip, nullptr, nullptr, 1) != UNZ_OK) continue;
+    const uint64_t dataOffset = unzGetCurrentFileZStreamPos64(zip);
+    const int extraSize = unzGetLocalExtrafield(zip, nullptr, 0);
+    extra.assign(extraSize > 0 ? static_cast<size_t>(extraSize) : 0, '\0');
+    const bool extraRead =
+        extraSize >= 0 &&
+        (extra.empty() || unzGetLocalExtrafield(zip, extra.data(),
+                                                static_cast<unsigned>(extra.size())) == extraSize);
+    unzCloseCurrentFile(zip);
+    if (!extraRead) continue;
+
+    // minizip has checked that the local name is as long as the central one; the local
+    // extra field is the local header's own, often longer or shorter than the central one.
+    const uint64_t headerSize = kLocalHeaderSize + info.size_filename + extra.size();
+    const uint64_t trailer = (info.flag & kDataDescriptorFlag) ? kShortestDescriptor : 0;
+    if (dataOffset < headerSize || dataOffset > directoryStart ||
+        info.compressed_size > directoryStart - dataOffset ||
+        trailer > directoryStart - dataOffset - info.compressed_size) {
+      return false;
+    }
+    spans.push_back({dataOffset - headerSize, dataOffset + info.compressed_size + trailer});
+    local.dataOffset = dataOffset;
+    local.timestamp = ReadExtendedTimestamp(extra);
+    local.readable = true;
+  }
+  // Archives list their entries in the order they lie in, mostly: sorted, neighbours tell.
+  std::sort(spans.begin(), spans.end(),
+            [](const Span& a, const Span& b) { return a.start < b.start; });
+  for (size_t i = 1; i < spans.size(); ++i) {
+    if (spans[i].start < spans[i - 1].end) return false;
+  }
   return true;
 }
 
@@ -138,33 +212,23 @@ bool ArchiveExtractor::MoveTo(uint64_t index) {
 const EntryInfo* ArchiveExtractor::GetEntry(uint64_t index) {
   if (m_kept && m_kept->index == index) return &*m_kept;
   m_kept.reset();
-  if (!m_archive || !MoveTo(index)) return nullptr;
+  if (!m_archive || index >= m_locals.size() || !MoveTo(index)) return nullptr;
   unzFile zip = Zip(m_archive);
 
+  // The record is read once here (the directory was walked once already, when the archive
+  // opened), into a buffer that holds any name: a name's length is a 16-bit field.
+  if (m_name.empty()) m_name.resize(kLongestName + 1);
   unz_file_info64 info{};
-  if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+  if (unzGetCurrentFileInfo64(zip, &info, m_name.data(), static_cast<uLong>(m_name.size()), nullptr,
+                              0, nullptr, 0) != UNZ_OK) {
     return nullptr;
   }
-  std::string stored(info.size_filename, '\0');
-  if (!stored.empty() && unzGetCurrentFileInfo64(zip, &info, stored.data(), stored.size(), nullptr,
-                                                 0, nullptr, 0) != UNZ_OK) {
-    return nullptr;
-  }
+  const std::string_view stored(m_name.data(), info.size_filename);
   // Only stored and deflated data can be read: minizip would hand out other methods' bytes
   // raw, unchecked, or loop for ever on them.
   if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return nullptr;
-
-  // The local header: a damaged one, or an extra field that cannot be read, fails here.
-  if (unzOpenCurrentFile(zip) != UNZ_OK) return nullptr;
-  const uint64_t dataOffset = unzGetCurrentFileZStreamPos64(zip);
-  const int extraSize = unzGetLocalExtrafield(zip, nullptr, 0);
-  std::string extra(extraSize > 0 ? static_cast<size_t>(extraSize) : 0, '\0');
-  const bool extraRead =
-      extraSize >= 0 &&
-      (extra.empty() ||
-       unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(extra.size())) == extraSize);
-  unzCloseCurrentFile(zip);
-  if (!extraRead) return nullptr;
+  const LocalHeader& local = m_locals[index];
+  if (!local.readable) return nullptr;
 
   const std::u16string name = DecodeEntryName(stored, info.flag & kUtf8NamesFlag, m_codec);
   // A name holding NUL would be cut short by the system, to a path the cleaning never saw.
@@ -173,6 +237,9 @@ const EntryInfo* ArchiveExtractor::GetEntry(uint64_t index) {
   EntryInfo entry;
   entry.index = index;
   entry.name = CleanEntryName(name);
+  // A device, a stream or a name Windows trims would be another file there than here (or
+  // none): the entry fails on every port, so both make the same files.
+  if (!IsPortablePath(entry.name)) return nullptr;
   entry.attributes = MapEntryAttributes(static_cast<uint16_t>(info.version),
                                         static_cast<uint32_t>(info.external_fa));
   // Every ZIP tool treats a name ending in a separator as a folder, whatever its attributes.
@@ -187,12 +254,12 @@ const EntryInfo* ArchiveExtractor::GetEntry(uint64_t index) {
   }
   const std::optional<int64_t> dosTime = known->second;
   entry.times = {dosTime, dosTime, dosTime};
-  ApplyExtendedTimestamp(extra, entry.times);
+  ApplyExtendedTimestamp(local.timestamp, entry.times);
   entry.compressedSize = info.compressed_size;
   entry.uncompressedSize = info.uncompressed_size;
   entry.crc = static_cast<uint32_t>(info.crc);
   entry.deflated = info.compression_method == Z_DEFLATED;
-  entry.dataOffset = dataOffset;
+  entry.dataOffset = local.dataOffset;
   entry.encrypted = info.flag & kEncryptedFlag;
   m_kept = std::move(entry);
   return &*m_kept;
@@ -369,6 +436,7 @@ void ArchiveExtractor::CloseArchive() {
   m_archive = nullptr;
   m_input.reset();
   m_kept.reset();
+  m_locals.clear();
   m_localTimes.clear();
   m_positioned = false;
   m_empty = false;
@@ -378,14 +446,15 @@ int32_t UnzipFile(const Platform& platform, std::u16string_view archive,
                   std::u16string_view folder) {
   if (archive.empty() || folder.empty()) return 0;
   if (!platform.files.FindFirst(archive)) return 0;
+  // The archive is judged before anything is made: a refused one leaves no folder behind.
+  ArchiveExtractor extractor(platform.files, platform.codec);
+  if (!extractor.OpenArchive(archive)) return 0;
   if (!IsFolder(platform.files, folder)) {
     std::u16string parent = GetFolderPart(folder, false);
     if (parent.empty() && IsSeparator(folder.front())) parent = folder.substr(0, 1);  // "/x"
     if (!parent.empty()) MakeDirectoryPath(platform, parent);
     if (parent.empty() || !IsFolder(platform.files, parent)) return 0;
   }
-  ArchiveExtractor extractor(platform.files, platform.codec);
-  if (!extractor.OpenArchive(archive)) return 0;
   extractor.SetTargetFolder(folder);
   const std::optional<uint64_t> count = extractor.EntryCount();
   if (!count) return 0;

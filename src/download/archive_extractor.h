@@ -9,7 +9,9 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
+#include "download/entry_metadata.h"
 #include "platform/platform.h"
 
 namespace zeva {
@@ -48,7 +50,8 @@ class ArchiveExtractor {
   ArchiveExtractor& operator=(const ArchiveExtractor&) = delete;
 
   // Opens an existing archive for reading (shared with other readers); false when it
-  // cannot be opened or is no readable ZIP archive.
+  // cannot be opened, is no readable ZIP archive, or two of its entries share bytes (or one
+  // runs into the central directory or past it). Every entry's local header is read here.
   bool OpenArchive(std::u16string_view path);
   bool OpenArchive(std::unique_ptr<IFileReader> reader);
   // Entries land under `folder`; a separator is added unless it ends in one.
@@ -65,6 +68,14 @@ class ArchiveExtractor {
   void CloseArchive();
 
  private:
+  // What an entry's local header says, read for every entry when the archive opens.
+  struct LocalHeader {
+    uint64_t dataOffset = 0;
+    ExtendedTimestamp timestamp;
+    bool readable = false;  // else the header or its extra field is damaged: the entry fails
+  };
+
+  bool ReadLocalHeaders();
   bool MoveTo(uint64_t index);
   ExtractResult WriteEntryData(IFileWriter& writer, const EntryInfo& entry);
   ExtractResult WriteStored(IFileWriter& writer, const EntryInfo& entry, uint32_t& crc);
@@ -82,6 +93,8 @@ class ArchiveExtractor {
   bool m_empty = false;  // a valid archive minizip does not open: no entries
   std::u16string m_target;
   std::optional<EntryInfo> m_kept;
+  std::vector<LocalHeader> m_locals;  // one for each entry the central directory reaches
+  std::string m_name;                 // room for any stored name: the last one read
   std::unique_ptr<unsigned char[]> m_output;
   std::unique_ptr<unsigned char[]> m_compressed;
   std::unique_ptr<Inflater> m_inflater;

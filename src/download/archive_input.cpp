@@ -105,6 +105,7 @@ size_t ArchiveInput::Read(void* data, size_t size) {
     m_position += take;
   }
   m_shortRead = done < size;
+  if (done > 0) m_lowestRead = std::min(m_lowestRead, m_position - done);
   return done;
 }
 

@@ -41,6 +41,11 @@ class ArchiveInput {
   // and asks for the error only after a short read, and a field cut off by the end of the
   // file must not read as zeros.
   bool Failed() const { return m_failed || m_shortRead; }
+  // The lowest offset a read through the windows started at since ResetLowestRead (UINT64_MAX
+  // for none). minizip keeps to itself where in the file the central directory starts (past
+  // any bytes in front of the archive); the first record it reads there tells.
+  void ResetLowestRead() { m_lowestRead = UINT64_MAX; }
+  uint64_t LowestRead() const { return m_lowestRead; }
 
  private:
   static constexpr size_t kWindowSize = 8 * 1024;
@@ -64,6 +69,7 @@ class ArchiveInput {
   uint64_t m_uses = 0;
   bool m_failed = false;
   bool m_shortRead = false;
+  uint64_t m_lowestRead = UINT64_MAX;
 };
 
 }  // namespace zeva

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "download/entry_name.h"
 #include "platform/path_style.h"
 
 namespace zeva {
@@ -81,16 +82,9 @@ AddressCheck CheckHostAndPort(std::u16string_view hostAndPort) {
 
 bool IsAcceptableDownloadName(std::u16string_view name) {
   if (name.empty() || IsAnySeparator(name.front())) return false;
-  // "C:x" and "C:\x" name a drive; neither stays under Downloads.
-  if (name.size() >= 2 && name[1] == u':') return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = start;
-    while (end < name.size() && !IsAnySeparator(name[end])) ++end;
-    if (name.substr(start, end - start) == u"..") return false;
-    start = end + 1;
-  }
-  return true;
+  // A ".." component ends in a dot and a drive ("C:x") holds a colon: neither passes, so
+  // nothing leaves Downloads, and no name means another file on Windows than elsewhere.
+  return IsPortablePath(name);
 }
 
 AddressCheck CheckDownloadAddress(std::u16string_view url) {

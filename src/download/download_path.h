@@ -29,7 +29,9 @@ AddressCheck CheckDownloadAddress(std::u16string_view url);
 inline constexpr std::u16string_view kDownloadsFolder = u"Downloads";
 
 // A name the page may give: relative, with no ".." component, so the file stays under
-// Downloads. Folders inside the name are allowed (they are not created).
+// Downloads, and portable (IsPortablePath: no device name, colon or trailing dot or space in
+// any component), so both ports write the same file. Folders inside the name are allowed
+// (they are not created).
 bool IsAcceptableDownloadName(std::u16string_view name);
 
 // The Downloads folder of a client folder (which ends in a separator), without a final

@@ -51,7 +51,8 @@ int64_t UnixTimeToFileTime(int64_t seconds) {
   return (seconds + kEpochDifference) * 10000000;
 }
 
-void ApplyExtendedTimestamp(std::string_view extraField, FileTimes& times) {
+ExtendedTimestamp ReadExtendedTimestamp(std::string_view extraField) {
+  ExtendedTimestamp timestamp;
   size_t at = 0;
   while (extraField.size() - at >= 5) {
     const uint32_t tag = ReadLittleEndian(extraField, at, 2);
@@ -59,23 +60,34 @@ void ApplyExtendedTimestamp(std::string_view extraField, FileTimes& times) {
     const size_t data = at + 4;
     if (tag != kExtendedTimestampTag) {
       at = data + size;
-      if (at > extraField.size()) return;
+      if (at > extraField.size()) break;
       continue;
     }
     const size_t end = std::min(extraField.size(), data + size);
-    if (size == 0) return;
+    if (size == 0) break;
     const uint32_t flags = static_cast<unsigned char>(extraField[data]);
     size_t next = data + 1;
-    std::optional<int64_t>* fields[] = {&times.lastWrite, &times.lastAccess, &times.creation};
     for (int bit = 0; bit < 3; ++bit) {
       if (!(flags & (1u << bit))) continue;
-      if (end - next < 4) return;
-      const auto seconds = static_cast<int32_t>(ReadLittleEndian(extraField, next, 4));
-      *fields[bit] = UnixTimeToFileTime(seconds);
+      if (end - next < 4) break;
+      timestamp.seconds[bit] = static_cast<int32_t>(ReadLittleEndian(extraField, next, 4));
+      timestamp.present |= static_cast<uint8_t>(1u << bit);
       next += 4;
     }
-    return;
+    break;
   }
+  return timestamp;
+}
+
+void ApplyExtendedTimestamp(const ExtendedTimestamp& timestamp, FileTimes& times) {
+  std::optional<int64_t>* fields[] = {&times.lastWrite, &times.lastAccess, &times.creation};
+  for (int bit = 0; bit < 3; ++bit) {
+    if (timestamp.present & (1u << bit)) *fields[bit] = UnixTimeToFileTime(timestamp.seconds[bit]);
+  }
+}
+
+void ApplyExtendedTimestamp(std::string_view extraField, FileTimes& times) {
+  ApplyExtendedTimestamp(ReadExtendedTimestamp(extraField), times);
 }
 
 }  // namespace zeva

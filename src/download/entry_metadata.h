@@ -18,10 +18,19 @@ LocalTime DosDateTimeToLocal(uint32_t dosDateTime);
 
 int64_t UnixTimeToFileTime(int64_t seconds);
 
-// Applies the first extended-timestamp ("UT") block of a local extra field: each time its
-// flags name (modification, access, creation) replaces the one in `times`. Blocks are
-// walked while a whole block head and one byte remain; times cut short by the block or
-// the field are left as they were.
+// The times of an extended-timestamp ("UT") block, small enough to keep for every entry of an
+// archive between reading its local header and extracting it.
+struct ExtendedTimestamp {
+  uint8_t present = 0;      // bit 0 modification, bit 1 access, bit 2 creation
+  int32_t seconds[3] = {};  // Unix times, in that order
+};
+
+// The first UT block of a local extra field. Blocks are walked while a whole block head and
+// one byte remain; times cut short by the block or the field are not present.
+ExtendedTimestamp ReadExtendedTimestamp(std::string_view extraField);
+
+// Each time `timestamp` holds replaces the one in `times`.
+void ApplyExtendedTimestamp(const ExtendedTimestamp& timestamp, FileTimes& times);
 void ApplyExtendedTimestamp(std::string_view extraField, FileTimes& times);
 
 }  // namespace zeva

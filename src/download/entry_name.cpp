@@ -20,6 +20,35 @@ bool IsDotsAndSpaces(std::u16string_view component) {
   return true;
 }
 
+constexpr char16_t AsciiUpper(char16_t c) {
+  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+}
+
+// Windows compares device names in ASCII letters only: full-width "ＣＯＮ" is a file.
+bool IsDeviceName(std::u16string_view stem) {
+  if (stem.size() != 3 && stem.size() != 4) return false;
+  char16_t upper[3];
+  for (size_t i = 0; i < 3; ++i) upper[i] = AsciiUpper(stem[i]);
+  const std::u16string_view letters(upper, 3);
+  if (stem.size() == 3) {
+    return letters == u"CON" || letters == u"PRN" || letters == u"AUX" || letters == u"NUL";
+  }
+  const char16_t digit = stem[3];
+  const bool port = (digit >= u'1' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' ||
+                    digit == u'\u00B3';
+  return port && (letters == u"COM" || letters == u"LPT");
+}
+
+bool IsPortableComponent(std::u16string_view component) {
+  if (component.empty()) return true;
+  if (component.back() == u'.' || component.back() == u' ') return false;
+  if (component.find(u':') != std::u16string_view::npos) return false;
+  // The device is named by what stands before the first dot, spaces at its end trimmed.
+  std::u16string_view stem = component.substr(0, component.find(u'.'));
+  while (!stem.empty() && stem.back() == u' ') stem.remove_suffix(1);
+  return !IsDeviceName(stem);
+}
+
 }  // namespace
 
 std::u16string DecodeEntryName(std::string_view stored, bool utf8, ITextCodec& codec) {
@@ -87,6 +116,17 @@ std::u16string CleanEntryName(std::u16string_view name) {
   }
   if (!result.empty() && IsSeparator(cleaned.back())) result += kPathSeparator;
   return result;
+}
+
+bool IsPortablePath(std::u16string_view path) {
+  size_t begin = 0;
+  while (begin <= path.size()) {
+    size_t end = begin;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    if (!IsPortableComponent(path.substr(begin, end - begin))) return false;
+    begin = end + 1;
+  }
+  return true;
 }
 
 }  // namespace zeva

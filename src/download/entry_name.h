@@ -23,4 +23,13 @@ std::u16string ApplyCleaningRules(std::u16string_view name);
 // trailing separator, which marks a folder entry, is kept.
 std::u16string CleanEntryName(std::u16string_view name);
 
+// Whether Windows takes every component of `path` (either separator; empty components pass)
+// as the name of a file of its own, as other systems do. It does not take a device name (CON,
+// PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, also with the digits ¹ ² ³) in any letter case, alone
+// or before a dot and with spaces before the dot ("nul .txt"), which opens the device in every
+// folder; a colon, which names a drive or a stream of another file; nor a trailing dot or
+// space, which it trims ("a." is "a"). Names refused here are refused on every port, so each
+// port makes the same files.
+bool IsPortablePath(std::u16string_view path);
+
 }  // namespace zeva

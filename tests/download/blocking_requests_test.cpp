@@ -2,6 +2,7 @@
 // natively; WinINet and the URL moniker under Wine): the login form's request and its boxes,
 // whole-file downloads that never leave a partial file, and the updater's fetch.
 #include <gtest/gtest.h>
+#include <sodium.h>
 
 #include "app/login.h"
 #include "app/self_update.h"
@@ -14,6 +15,44 @@
 
 namespace zeva::test {
 namespace {
+
+std::string Base64(const unsigned char* bytes, size_t size) {
+  std::string text(sodium_base64_encoded_len(size, sodium_base64_VARIANT_ORIGINAL), '\0');
+  sodium_bin2base64(text.data(), text.size(), bytes, size, sodium_base64_VARIANT_ORIGINAL);
+  text.pop_back();  // its terminating NUL
+  return text;
+}
+
+// A key made here and minisign's signature of `bytes` with it (BLAKE2b-512, signed).
+struct SignedBytes {
+  std::string publicKey;
+  std::string signature;
+};
+SignedBytes SignLikeMinisign(std::string_view bytes) {
+  EXPECT_GE(sodium_init(), 0);
+  const std::string keyId = "zevatest";
+  unsigned char publicKey[crypto_sign_PUBLICKEYBYTES];
+  unsigned char secretKey[crypto_sign_SECRETKEYBYTES];
+  crypto_sign_keypair(publicKey, secretKey);
+  unsigned char digest[crypto_generichash_BYTES_MAX];
+  crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(bytes.data()),
+                     bytes.size(), nullptr, 0);
+  std::string key =
+      "Ed" + keyId + std::string(reinterpret_cast<char*>(publicKey), sizeof publicKey);
+  std::string line = "ED" + keyId + std::string(crypto_sign_BYTES, '\0');
+  auto* signature = reinterpret_cast<unsigned char*>(line.data()) + 10;
+  crypto_sign_detached(signature, nullptr, digest, sizeof digest, secretKey);
+  const std::string comment = "file:KIVOUpdate.exe";
+  std::string covered(reinterpret_cast<char*>(signature), crypto_sign_BYTES);
+  covered += comment;
+  unsigned char global[crypto_sign_BYTES];
+  crypto_sign_detached(global, nullptr, reinterpret_cast<const unsigned char*>(covered.data()),
+                       covered.size(), secretKey);
+  return {Base64(reinterpret_cast<const unsigned char*>(key.data()), key.size()),
+          "untrusted comment: test\n" +
+              Base64(reinterpret_cast<const unsigned char*>(line.data()), line.size()) +
+              "\ntrusted comment: " + comment + "\n" + Base64(global, sizeof global) + "\n"};
+}
 
 class BlockingRequestsTest : public ::testing::Test {
  protected:
@@ -102,11 +141,14 @@ TEST_F(BlockingRequestsTest, ACancelledDownloadLeavesNothing) {
 }
 
 TEST_F(BlockingRequestsTest, AMissingUpdaterIsFetchedThenStarted) {
-  // The updater's path rides in the query of a blob's address, so both peers can serve it.
+  // The updater's path rides in the query of a blob's address, so both peers can serve it; its
+  // signature, which they cannot serve, is already beside it.
+  const SignedBytes signedBlob = SignLikeMinisign(MakeBlob(5000, 7));
+  WriteBytes(m_target + u".minisig", signedBlob.signature);
   int quits = 0;
   SelfUpdate update(
       m_test.platform, Utf8ToUtf16(m_peer.BaseUrl() + "/file/" + BlobName(5000, 7) + "?at="),
-      [] { return WindowHandle{0x700}; }, [&] { ++quits; });
+      [] { return WindowHandle{0x700}; }, [&] { ++quits; }, signedBlob.publicKey);
   update.Start();
   EXPECT_TRUE(m_test.dialogs.boxes.empty());
   EXPECT_EQ(ReadBytes(m_target), MakeBlob(5000, 7));

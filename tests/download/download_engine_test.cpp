@@ -381,8 +381,9 @@ TEST_F(DownloadTest, RefusedRequestsChangeNothing) {
   EXPECT_EQ(m_page.WaitForEnd(0, 18).code, 2);
   EXPECT_EQ(m_page.Reports().size(), 2u);  // 100 %, then complete; nothing for the refusals
 
-  for (const std::u16string unsafe : {u"../x.zip", u"a/../../x.zip", u"..\\x.zip", u"/tmp/x.zip",
-                                      u"\\x.zip", u"C:\\x.zip", u"C:x.zip", u"..", u""}) {
+  for (const std::u16string unsafe :
+       {u"../x.zip", u"a/../../x.zip", u"..\\x.zip", u"/tmp/x.zip", u"\\x.zip", u"C:\\x.zip",
+        u"C:x.zip", u"..", u"", u"con.zip", u"x.zip:s", u"x.zip."}) {
     EXPECT_EQ(m_engine->DownloadFile(Url("/file/" + name), unsafe, 0, 19), 0);
   }
   EXPECT_FALSE(m_engine->Tools().Find(MakeToolKey(0, 19)));

@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as a ZIP archive through the whole extractor, and as an entry
 // name through the cleaning. Files go to an in-memory file system that fails the run when a
-// path leaves the target folder.
+// path leaves the target folder or is one Windows reads as something else, or when the
+// archive's files add up to more than its bytes can inflate to (entries sharing data).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,8 @@ namespace {
 const std::u16string kTarget = u"T/";
 constexpr uint64_t kFileLimit = 1 << 20;  // a bomb is refused like a full disk
 // Deflate makes at most 1,032 bytes of one, and fuzzed inputs stay under 16 MiB.
-constexpr uint64_t kReserveLimit = uint64_t{1032} << 24;
+constexpr uint64_t kDeflateRatio = 1032;
+constexpr uint64_t kReserveLimit = kDeflateRatio << 24;
 
 bool IsSeparator(char16_t c) {
   return c == u'/' || c == u'\\';
@@ -57,10 +59,18 @@ class MemoryReader final : public IFileReader {
   size_t m_size;
 };
 
+// A name the extractor makes under the target: inside it, and the same file on every port.
+void CheckMade(std::u16string_view path, const char* what) {
+  Check(StaysInside(path), what);
+  Check(IsPortablePath(path.substr(kTarget.size())), "a name Windows reads as something else");
+}
+
 class NullWriter final : public IFileWriter {
  public:
+  explicit NullWriter(uint64_t& written) : m_written(written) {}
   bool Write(const void*, size_t size) override {
     m_size += size;
+    m_written += size;
     return m_size <= kFileLimit;
   }
   bool Truncate() override { return m_size = 0, true; }
@@ -73,11 +83,13 @@ class NullWriter final : public IFileWriter {
 
  private:
   uint64_t m_size = 0;
+  uint64_t& m_written;
 };
 
 class MemoryFiles final : public IFileSystem {
  public:
   std::map<std::u16string, uint32_t> entries;
+  uint64_t written = 0;  // by every file of the archive
 
   std::optional<uint32_t> GetAttributes(std::u16string_view path) override {
     const auto it = entries.find(std::u16string(path));
@@ -86,7 +98,7 @@ class MemoryFiles final : public IFileSystem {
   }
   std::optional<FoundEntry> FindFirst(std::u16string_view) override { return std::nullopt; }
   bool CreateFolder(std::u16string_view path) override {
-    Check(StaysInside(path) || path == kTarget, "folder outside the target");
+    CheckMade(path, "folder outside the target");
     return entries.emplace(std::u16string(path), kAttrDirectory).second;
   }
   bool Remove(std::u16string_view path) override {
@@ -95,7 +107,8 @@ class MemoryFiles final : public IFileSystem {
   }
   bool Copy(std::u16string_view, std::u16string_view) override { return false; }
   bool Move(std::u16string_view source, std::u16string_view target) override {
-    Check(StaysInside(target) && target.size() > kTarget.size(), "file moved outside the target");
+    CheckMade(target, "file moved outside the target");
+    Check(target.size() > kTarget.size(), "file moved onto the target");
     const auto it = entries.find(std::u16string(source));
     if (it == entries.end()) return false;
     const uint32_t attributes = it->second;
@@ -109,12 +122,13 @@ class MemoryFiles final : public IFileSystem {
   std::unique_ptr<IFileReader> OpenForReading(std::u16string_view) override { return nullptr; }
   std::unique_ptr<IFileWriter> CreateWithAttributes(std::u16string_view path,
                                                     uint32_t attributes) override {
-    Check(StaysInside(path) && path.size() > kTarget.size(), "file outside the target");
+    CheckMade(path, "file outside the target");
+    Check(path.size() > kTarget.size(), "file made as the target");
     Check(!(attributes & kAttrDirectory), "a file made with the folder attribute");
     const auto it = entries.find(std::u16string(path));
     if (it != entries.end() && (it->second & (kAttrDirectory | kAttrReadOnly))) return nullptr;
     entries[std::u16string(path)] = attributes;
-    return std::make_unique<NullWriter>();
+    return std::make_unique<NullWriter>(written);
   }
   bool SetTimes(std::u16string_view path, const FileTimes&) override {
     Check(entries.count(std::u16string(path)) == 1, "times set on a file never created");
@@ -162,5 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint64_t index = 0; index < *count && index < 10000; ++index) {
     if (!extractor.GetEntry(index) || extractor.ExtractEntry(index) != ExtractResult::kOk) break;
   }
+  // Entries never share data, so together they hold at most the archive's bytes.
+  Check(files.written <= kDeflateRatio * size, "more written than the archive can inflate to");
   return 0;
 }

@@ -44,7 +44,11 @@ TEST(ServerOptionsTest, ReadsEveryOption) {
                                                 "--tls-cert",
                                                 "server.crt",
                                                 "--tls-key",
-                                                "server.key"},
+                                                "server.key",
+                                                "--workers",
+                                                "3",
+                                                "--keep-alive",
+                                                "0"},
                                                error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->address, "0.0.0.0");
@@ -57,6 +61,8 @@ TEST(ServerOptionsTest, ReadsEveryOption) {
   EXPECT_EQ(options->bytesPerSecond, 65536u);
   EXPECT_EQ(options->tlsCertificate, "server.crt");
   EXPECT_EQ(options->tlsKey, "server.key");
+  EXPECT_EQ(options->workers, 3);
+  EXPECT_EQ(options->keepAliveSeconds, 0);
 }
 
 TEST(ServerOptionsTest, RefusesBadValues) {
@@ -69,7 +75,11 @@ TEST(ServerOptionsTest, RefusesBadValues) {
                                                               {"--rate", "fast"},
                                                               {"--bogus", "1"},
                                                               {"--tls-cert", "server.crt"},
-                                                              {"--tls-key", "server.key"}}) {
+                                                              {"--tls-key", "server.key"},
+                                                              {"--workers", "0"},
+                                                              {"--workers", "4097"},
+                                                              {"--keep-alive", "3601"},
+                                                              {"--keep-alive", "-1"}}) {
     std::string error;
     EXPECT_FALSE(Parse(arguments, error)) << arguments[0];
     EXPECT_FALSE(error.empty());

@@ -3,9 +3,11 @@
 
 #include <string>
 
+#include "download/download_path.h"
 #include "download/entry_metadata.h"
 #include "download/entry_name.h"
 #include "platform/path_style.h"
+#include "platform/unicode.h"
 
 namespace zeva {
 namespace {
@@ -73,6 +75,34 @@ TEST(ArchiveNamesTest, LongHostileNamesAreCleanedWhole) {
   EXPECT_EQ(CleanEntryName(name), u"x");
   const std::u16string deep(5000, u'a');
   EXPECT_EQ(CleanEntryName(deep + u"/" + deep), deep + kPathSeparator + deep);
+}
+
+// Windows reads these as a device, a stream of another file or a shorter name: there they
+// would be other files than on other systems, or none.
+constexpr std::u16string_view kNotPortable[] = {
+    u"CON",           u"con",           u"Con.txt",  u"aux.tar.gz", u"NUL",
+    u"nul .txt",      u"AUX  .log",     u"CON.",     u"prn.zip",    u"COM1",
+    u"com9.log",      u"LPT1",          u"Lpt9.txt", u"COM\u00B9",  u"com\u00B2.txt",
+    u"LPT\u00B3.zip", u"sub/con/x.zip", u"sub\\aux", u"a/nul.txt",  u"x.zip:stream",
+    u"x.zip::$DATA",  u"a/C:/x.zip",    u":x",       u"x.zip.",     u"x.zip ",
+    u"dir./x.zip",    u"dir /x.zip",    u"a/./b",    u"...",        u" "};
+// Near misses; a superscript four names no port, and full-width letters are not the ASCII
+// ones to Windows.
+constexpr std::u16string_view kPortable[] = {
+    u"console.txt",   u"con1.txt",        u"com10.zip",  u"lpt.txt",       u"nul_.txt",
+    u"auxiliary.zip", u"x.con",           u"my con.txt", u"COM\u2074.zip", u"\uFF23\uFF2F\uFF2E",
+    u"a.b.c",         u".hidden",         u"..a",        u"a/..b",         u"a b.zip",
+    u"sub/a.zip",     u"\u8865\u4E01.zip"};
+
+TEST(ArchiveNamesTest, NamesWindowsReadAsSomethingElseAreNeitherEntriesNorDownloads) {
+  for (const std::u16string_view name : kNotPortable) {
+    EXPECT_FALSE(IsPortablePath(name)) << Utf16ToUtf8(name);
+    EXPECT_FALSE(IsAcceptableDownloadName(name)) << Utf16ToUtf8(name);
+  }
+  for (const std::u16string_view name : kPortable) {
+    EXPECT_TRUE(IsPortablePath(name)) << Utf16ToUtf8(name);
+    EXPECT_TRUE(IsAcceptableDownloadName(name)) << Utf16ToUtf8(name);
+  }
 }
 
 TEST(ArchiveNamesTest, AttributesFromWindowsHostsAreTakenAsTheyAre) {

@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "app/client.h"
+#include "platform/path_style.h"
+#include "platform/unicode.h"
 #include "res/resource_ids.h"
 #include "support/fake_dialog_factory.h"
 #include "support/fake_script_object.h"
@@ -140,7 +142,11 @@ TEST_F(ClientTest, EveryHookReachesItsWindow) {
 }
 
 TEST_F(ClientTest, TheLoginFormAndTheUpdateReachTheirCommands) {
-  test::WriteBytes(m_folder / u"KIVOUpdate.exe", "updater");
+  // An updater signed with the build's key, the one the client trusts unless told another.
+  const std::u16string made = Utf8ToUtf16(ZEVA_TEST_SIGNATURES) + kPathSeparator;
+  test::WriteBytes(m_folder / u"KIVOUpdate.exe", test::ReadBytes(made + u"updater.exe"));
+  test::WriteBytes(m_folder / u"KIVOUpdate.exe.minisig",
+                   test::ReadBytes(made + u"build-key.minisig"));
   Run([this] {
     CZEVA30Dlg& main = m_client.MainWindow();
     test::FakeWindowView& view = m_main->view;

@@ -122,7 +122,7 @@ TEST_P(ClientPageTest, DownloadPausedResumedAndUnpackedFromThePage) {
   // The page: the browser hands it window.external over the client's dispatcher.
   IDispatch* const documentObject = &document;
   IDispatch* external = new win32::ExternalObject(
-      client.Dispatcher(), [&] { return origin + u"/tool/index.html"; },
+      client.Dispatcher(), [&](IServiceProvider*) { return origin + u"/tool/index.html"; },
       [&](IDispatch* object) {
         return win32::PageFacts{object == documentObject, nullptr, 0};
       });

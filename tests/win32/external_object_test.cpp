@@ -48,7 +48,8 @@ class ExternalObjectTest : public ::testing::Test {
   PageRegistration m_page;
   ExternalDispatcher m_dispatcher{m_test.platform, m_page, ScriptHostLinks{}};
   std::u16string m_url = std::u16string(endpoints::kToolServer) + u"/CF30/CF_Index.aspx";
-  IDispatch* m_external = new win32::ExternalObject(m_dispatcher, [this] { return m_url; });
+  IDispatch* m_external =
+      new win32::ExternalObject(m_dispatcher, [this](IServiceProvider*) { return m_url; });
 };
 
 TEST_F(ExternalObjectTest, NamesAndRefusalsThroughIDispatch) {
@@ -158,6 +159,64 @@ TEST_F(ExternalObjectTest, ForeignPagesAreRefused) {
       std::to_wstring(static_cast<int32_t>(E_ACCESSDENIED)));
 }
 
+// Each call is judged by the frame whose script makes it, as the script engine tells through
+// IDispatchEx: a frame of another origin inside the portal, a script outside any document and
+// a caller-less call through plain IDispatch are refused like a foreign page.
+TEST_F(ExternalObjectTest, CallsAreJudgedByTheCallingFramesAddress) {
+  IDispatch* external = new win32::ExternalObject(m_dispatcher);
+  IDispatchEx* extended = nullptr;
+  ASSERT_EQ(external->QueryInterface(win32::kIidDispatchEx, reinterpret_cast<void**>(&extended)),
+            S_OK);
+  const std::wstring tool = Wide(std::u16string(endpoints::kToolServer));
+  const std::pair<std::wstring, HRESULT> frames[] = {
+      {Wide(m_url), S_OK},
+      {tool + L"/manager/update/list.html", S_OK},
+      {L"http://evil.example/frame.html", E_ACCESSDENIED},
+      {tool + L".evil.example/", E_ACCESSDENIED},
+      {L"about:blank", E_ACCESSDENIED},
+  };
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  for (const auto way : {test::FakeCaller::Way::kContainer, test::FakeCaller::Way::kThroughSite,
+                         test::FakeCaller::Way::kNothing}) {
+    for (const auto& [frame, expected] : frames) {
+      test::CallingDocument document(frame);
+      test::FakeCaller caller(way, &document);
+      VARIANT result;
+      ::VariantInit(&result);
+      EXPECT_EQ(extended->InvokeEx(1, 0, DISPATCH_METHOD, &none, &result, nullptr, &caller),
+                way == test::FakeCaller::Way::kNothing ? E_ACCESSDENIED : expected)
+          << static_cast<int>(way) << " " << std::string(frame.begin(), frame.end());
+      ::VariantClear(&result);
+    }
+  }
+  // No caller at all, and plain IDispatch (which has none): no answer.
+  VARIANT result;
+  ::VariantInit(&result);
+  EXPECT_EQ(extended->InvokeEx(1, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+            E_ACCESSDENIED);
+  EXPECT_EQ(external->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+            E_ACCESSDENIED);
+  // The system's own script engine, run by a site that serves its document as a browser's
+  // script host does: a foreign frame or a script outside any document is never answered.
+  // (Wine 8's JScript hands over a caller that leads to no document, GetScriptSite included:
+  // there even the portal's own frame is refused; engines that lead to the site answer it.)
+  const std::wstring call =
+      L"(function(){try{external.GetVersion();return 0}catch(e){return e.number}})()";
+  const std::wstring refused = std::to_wstring(static_cast<int32_t>(E_ACCESSDENIED));
+  EXPECT_EQ(test::EvaluateScript(call, {{L"external", external}}, L"http://evil.example/f.html"),
+            refused);
+  EXPECT_EQ(test::EvaluateScript(call, {{L"external", external}}), refused);
+  const std::wstring portal = test::EvaluateScript(call, {{L"external", external}}, Wide(m_url));
+  EXPECT_TRUE(portal == L"0" || portal == refused) << portal;
+  BSTR name = ::SysAllocString(L"getversion");
+  DISPID id = 0;
+  EXPECT_EQ(extended->GetDispID(name, fdexNameCaseInsensitive, &id), S_OK);
+  EXPECT_EQ(id, 1);
+  ::SysFreeString(name);
+  extended->Release();
+  external->Release();
+}
+
 // Serves the calling thread's messages, as the page's thread does between its scripts.
 void ServeMessages() {
   MSG message;
@@ -258,7 +317,7 @@ TEST_F(ExternalObjectTest, SetCallBackAsksTheBrowserAboutThePassedObject) {
   ExternalDispatcher dispatcher{m_test.platform, page, ScriptHostLinks{}};
   IDispatch* asked = nullptr;
   auto* external = new win32::ExternalObject(
-      dispatcher, [this] { return m_url; },
+      dispatcher, [this](IServiceProvider*) { return m_url; },
       [&](IDispatch* object) {
         asked = object;
         return win32::PageFacts{object == &document, nullptr, 0};

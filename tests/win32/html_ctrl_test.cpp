@@ -15,9 +15,11 @@
 #include "browser_fixture.h"
 #include "fake_html_document.h"
 #include "ports/win32/browser_events.h"
+#include "ports/win32/external_object.h"
 #include "ports/win32/html_ctrl.h"
 #include "ports/win32/navigate_error.h"
 #include "ports/win32/win32_system.h"
+#include "script_harness.h"
 
 namespace zeva {
 namespace {
@@ -208,8 +210,14 @@ TEST_F(HtmlCtrlTest, OnlyTheBrowsersOwnDocumentRegisters) {
   DISPPARAMS params{&argument, nullptr, 1, 0};
   VARIANT result;
   ::VariantInit(&result);
-  EXPECT_EQ(external->Invoke(11, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr),
+  // Called as the page's script engine calls it, from the page at about:blank.
+  test::CallingDocument page(L"about:blank");
+  test::FakeCaller caller(test::FakeCaller::Way::kContainer, &page);
+  IDispatchEx* extended = nullptr;
+  ASSERT_EQ(external->QueryInterface(win32::kIidDispatchEx, reinterpret_cast<void**>(&extended)),
             S_OK);
+  EXPECT_EQ(extended->InvokeEx(11, 0, DISPATCH_METHOD, &params, &result, nullptr, &caller), S_OK);
+  extended->Release();
   EXPECT_FALSE(m_page.HasRegistration());
   external->Release();
 }

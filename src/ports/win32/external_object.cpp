@@ -1,5 +1,6 @@
 #include "ports/win32/external_object.h"
 
+#include <activscp.h>
 #include <mshtml.h>
 
 #include <algorithm>
@@ -213,14 +214,91 @@ std::shared_ptr<IScriptObject> WrapPageObject(IDispatch* object, PageFacts facts
   return std::make_shared<ComScriptObject>(object, std::move(facts));
 }
 
-ExternalObject::ExternalObject(ExternalDispatcher& dispatcher,
-                               std::function<std::u16string()> pageUrl, PageFactsSource pageFacts)
-    : m_dispatcher(dispatcher), m_pageUrl(std::move(pageUrl)), m_pageFacts(std::move(pageFacts)) {}
+namespace {
+
+// The calling engine's variant conversion: served by the engine itself.
+constexpr GUID kSidVariantConversion = {
+    0x1f101481, 0xbccd, 0x11d0, {0x93, 0x36, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
+// The container's document: what a script site serves for the document its script runs in.
+constexpr GUID kSidContainerDispatch = {
+    0xb722be00, 0x4e68, 0x101b, {0xa2, 0xbc, 0x00, 0xaa, 0x00, 0x40, 0x47, 0x70}};
+
+// A document's address, read as a script reads it (its URL property), so any document that
+// answers by name will do.
+std::u16string DocumentAddress(IDispatch* document) {
+  if (!document) return {};
+  wchar_t name[] = L"URL";
+  LPOLESTR names[] = {name};
+  DISPID id = DISPID_UNKNOWN;
+  if (FAILED(document->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id))) return {};
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT value;
+  ::VariantInit(&value);
+  std::u16string address;
+  if (SUCCEEDED(document->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                 &value, nullptr, nullptr)) &&
+      V_VT(&value) == VT_BSTR && V_BSTR(&value)) {
+    address = FromWide(std::wstring_view(V_BSTR(&value), ::SysStringLen(V_BSTR(&value))));
+  }
+  ::VariantClear(&value);
+  return address;
+}
+
+std::u16string ContainerAddress(IServiceProvider* provider) {
+  IDispatch* document = nullptr;
+  if (!provider ||
+      FAILED(provider->QueryService(kSidContainerDispatch, IID_IDispatch,
+                                    reinterpret_cast<void**>(&document))) ||
+      !document) {
+    return {};
+  }
+  std::u16string address = DocumentAddress(document);
+  document->Release();
+  return address;
+}
+
+}  // namespace
+
+std::u16string CallingDocumentAddress(IServiceProvider* caller) {
+  if (!caller) return {};
+  // The engine's caller may serve the container itself, or hand out the script site it runs
+  // for (the frame's script host), which serves its own document.
+  std::u16string address = ContainerAddress(caller);
+  if (!address.empty()) return address;
+  IServiceProvider* site = nullptr;
+  if (SUCCEEDED(caller->QueryService(kIidActiveScriptSite, IID_IServiceProvider,
+                                     reinterpret_cast<void**>(&site))) &&
+      site) {
+    address = ContainerAddress(site);
+    site->Release();
+    if (!address.empty()) return address;
+  }
+  // Engines that serve neither (Wine 8's JScript) still serve their variant conversion, which
+  // is the calling script engine itself: its own site serves the frame's document.
+  IActiveScript* engine = nullptr;
+  if (SUCCEEDED(caller->QueryService(kSidVariantConversion, IID_IActiveScript,
+                                     reinterpret_cast<void**>(&engine))) &&
+      engine) {
+    if (SUCCEEDED(engine->GetScriptSite(IID_IServiceProvider, reinterpret_cast<void**>(&site))) &&
+        site) {
+      address = ContainerAddress(site);
+      site->Release();
+    }
+    engine->Release();
+  }
+  return address;
+}
+
+ExternalObject::ExternalObject(ExternalDispatcher& dispatcher, CallerAddress callerAddress,
+                               PageFactsSource pageFacts)
+    : m_dispatcher(dispatcher),
+      m_callerAddress(std::move(callerAddress)),
+      m_pageFacts(std::move(pageFacts)) {}
 
 HRESULT ExternalObject::QueryInterface(REFIID riid, void** object) {
   if (!object) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDispatch) {
-    *object = static_cast<IDispatch*>(this);
+  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kIidDispatchEx) {
+    *object = static_cast<IDispatchEx*>(this);
     AddRef();
     return S_OK;
   }
@@ -267,6 +345,60 @@ HRESULT ExternalObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
 
 HRESULT ExternalObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO*, UINT* argumentError) {
+  return Call(id, flags, params, result, argumentError, nullptr);
+}
+
+HRESULT ExternalObject::GetDispID(BSTR name, DWORD, DISPID* id) {
+  if (!id) return E_POINTER;
+  LPOLESTR names[] = {name};
+  return GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, id);
+}
+
+HRESULT ExternalObject::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                 EXCEPINFO*, IServiceProvider* caller) {
+  return Call(id, flags, params, result, nullptr, caller);
+}
+
+HRESULT ExternalObject::DeleteMemberByName(BSTR, DWORD) {
+  return S_FALSE;  // nothing can be deleted
+}
+
+HRESULT ExternalObject::DeleteMemberByDispID(DISPID) {
+  return S_FALSE;
+}
+
+HRESULT ExternalObject::GetMemberProperties(DISPID, DWORD, DWORD* properties) {
+  if (properties) *properties = 0;
+  return E_NOTIMPL;
+}
+
+HRESULT ExternalObject::GetMemberName(DISPID id, BSTR* name) {
+  if (!name) return E_POINTER;
+  *name = nullptr;
+  if (id < 1 || id > kMethodCount) return DISP_E_MEMBERNOTFOUND;
+  const std::wstring text = Wide(std::u16string(MethodTable()[static_cast<size_t>(id - 1)].name));
+  *name = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  return S_OK;
+}
+
+HRESULT ExternalObject::GetNextDispID(DWORD, DISPID id, DISPID* next) {
+  if (!next) return E_POINTER;
+  const DISPID following = id == DISPID_STARTENUM ? 1 : id + 1;
+  if (following < 1 || following > kMethodCount) {
+    *next = DISPID_UNKNOWN;
+    return S_FALSE;
+  }
+  *next = following;
+  return S_OK;
+}
+
+HRESULT ExternalObject::GetNameSpaceParent(IUnknown** parent) {
+  if (parent) *parent = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT ExternalObject::Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                             UINT* argumentError, IServiceProvider* caller) {
   if (id < 1 || id > kMethodCount) return DISP_E_MEMBERNOTFOUND;
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (params && params->cNamedArgs > 0) return DISP_E_NONAMEDARGS;
@@ -310,7 +442,9 @@ HRESULT ExternalObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     values.resize(count);  // refused by the core for its count
   }
 
-  const InvokeResult outcome = m_dispatcher.Invoke(id, values, m_pageUrl ? m_pageUrl() : u"");
+  // The calling frame's address decides; a caller that cannot be told is refused.
+  const InvokeResult outcome =
+      m_dispatcher.Invoke(id, values, m_callerAddress ? m_callerAddress(caller) : u"");
   if (outcome.error != kSOk) {
     if (argumentError) *argumentError = count - 1 - outcome.argumentIndex;
     return outcome.error;

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 // After windows.h:
+#include <dispex.h>
 #include <oaidl.h>
+#include <servprov.h>
 
 #include <atomic>
 #include <cstdint>
@@ -28,12 +30,28 @@ struct PageFacts {
 
 using PageFactsSource = std::function<PageFacts(IDispatch* object)>;
 
-class ExternalObject final : public IDispatch {
+// mingw's libuuid lacks these identifiers.
+inline constexpr IID kIidDispatchEx = {
+    0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
+inline constexpr IID kIidActiveScriptSite = {
+    0xdb01a1e3, 0xa42b, 0x11cf, {0x8f, 0x20, 0x00, 0x80, 0x5f, 0x2c, 0xd0, 0x64}};
+
+// The address of the document whose script makes a call, found from the caller its script
+// engine hands to IDispatchEx::InvokeEx (the frame's own document, not the top page's);
+// empty when there is no caller or no document behind it.
+std::u16string CallingDocumentAddress(IServiceProvider* caller);
+
+using CallerAddress = std::function<std::u16string(IServiceProvider* caller)>;
+
+// Script engines call through IDispatchEx, handing over their caller: the core decides by the
+// calling frame's address. A call through plain IDispatch has no caller to tell.
+class ExternalObject final : public IDispatchEx {
  public:
-  // `pageUrl` tells the address of the page that calls (the browser's current document);
-  // `pageFacts` what the browser knows of objects pages hand over (none: no browser, so no
-  // object is a top document).
-  ExternalObject(ExternalDispatcher& dispatcher, std::function<std::u16string()> pageUrl,
+  // `callerAddress` tells the address of the document that calls (null caller: a plain
+  // IDispatch call); `pageFacts` what the browser knows of objects pages hand over (none: no
+  // browser, so no object is a top document).
+  ExternalObject(ExternalDispatcher& dispatcher,
+                 CallerAddress callerAddress = CallingDocumentAddress,
                  PageFactsSource pageFacts = {});
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -46,13 +64,26 @@ class ExternalObject final : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                    UINT* argumentError) override;
+  // IDispatchEx: names and calls as through IDispatch, with the caller; nothing dynamic.
+  HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) override;
+  HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception,
+                                     IServiceProvider* caller) override;
+  HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR name, DWORD flags) override;
+  HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID id) override;
+  HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID id, DWORD fetch, DWORD* properties) override;
+  HRESULT STDMETHODCALLTYPE GetMemberName(DISPID id, BSTR* name) override;
+  HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD flags, DISPID id, DISPID* next) override;
+  HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) override;
 
  private:
   ~ExternalObject() = default;
+  HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argumentError,
+               IServiceProvider* caller);
 
   std::atomic<ULONG> m_references{1};
   ExternalDispatcher& m_dispatcher;
-  std::function<std::u16string()> m_pageUrl;
+  CallerAddress m_callerAddress;
   PageFactsSource m_pageFacts;
 };
 

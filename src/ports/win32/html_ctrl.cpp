@@ -56,9 +56,9 @@ CHtmlCtrl::CHtmlCtrl(IDialogs& dialogs, IShell& shell, const BrowserSite& site)
     // The external object may outlive the control in a page's hands: it keeps the tracker,
     // which forgets the browser when the control lets it go.
     std::shared_ptr<ShownPageTracker> pages = m_pages;
-    m_external = new ExternalObject(
-        *m_site.external, [pages] { return pages->LocationUrl(); },
-        [pages](IDispatch* object) { return pages->FactsOf(object); });
+    // Each call is judged by the address of the frame whose script makes it.
+    m_external = new ExternalObject(*m_site.external, CallingDocumentAddress,
+                                    [pages](IDispatch* object) { return pages->FactsOf(object); });
   }
 }
 
